@@ -1,0 +1,20 @@
+#pragma once
+// The terminal boundary: arguments arrive as UTF-8, output leaves as UTF-8
+// (or as UTF-16 to a Windows console). Everything in between is GBK.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vantaro::cli {
+
+// The program's arguments in UTF-8, the program name first.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+
+// Writes UTF-8 text to stdout or stderr.
+void writeUtf8(FILE* stream, const std::string& text);
+
+// Writes GBK text, converted.
+void writeGbk(FILE* stream, const std::string& text);
+
+}  // namespace vantaro::cli

@@ -1,0 +1,13 @@
+#include "base/text.h"
+#include "cli/console.h"
+
+namespace vantaro::cli {
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+void writeUtf8(FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace vantaro::cli

@@ -1,0 +1,54 @@
+#pragma once
+// Turns the path of an .apk into a filled PackageInfo and a filled display:
+// summary fields, icon, report tree and, on failure, the message line.
+
+#include <cstddef>
+#include <string>
+
+#include "package/display.h"
+#include "package/package_info.h"
+#include "package/permissions.h"
+
+namespace vantaro {
+
+extern const char* const kInvalidPackageMessage;   // "【错误】不是有效的APK文件"
+extern const char* const kUnreadableFileMessage;
+
+// Class files of advertising libraries; each one present in the archive adds
+// its display name to adNetworks, in this order.
+struct AdClassProbe {
+  const char* member;
+  const char* name;
+};
+extern const AdClassProbe kAdClassProbes[];
+extern const size_t kAdClassProbeCount;
+
+// Largest members read whole; anything recorded larger rejects the package
+// (manifest, table) or is skipped (icon).
+constexpr size_t kMaxManifestSize = 64u << 20;
+constexpr size_t kMaxResourceTableSize = 256u << 20;
+constexpr size_t kMaxIconSize = 16u << 20;
+
+// True when bytes start like a PNG, JPEG, GIF or BMP image.
+bool isRasterImage(const uint8_t* bytes, size_t length);
+
+class PackageLoader {
+ public:
+  PackageLoader(PackageInfo& info, PackageDisplay& display, const PermissionCatalog& catalog)
+      : info_(info), display_(display), catalog_(catalog) {}
+
+  // sizeShown: the caller has already stored fileSize and shown it.
+  void load(const std::string& path, bool sizeShown);
+
+ private:
+  void reject();
+  void loadArchive(const std::string& path);
+  void resolveResources(class ApkArchive& archive);
+  void readIcon(class ApkArchive& archive);
+
+  PackageInfo& info_;
+  PackageDisplay& display_;
+  const PermissionCatalog& catalog_;
+};
+
+}  // namespace vantaro

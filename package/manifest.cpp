@@ -1,0 +1,193 @@
+#include "package/manifest.h"
+
+#include <pugixml.hpp>
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace vantaro {
+namespace {
+
+struct MetaDataKey {
+  const char* key;
+  bool analytics;
+  const char* name;
+};
+
+constexpr MetaDataKey kMetaDataKeys[] = {
+    {"Market_ID", false, "哇棒广告"},
+    {"Wooboo_PID", false, "哇棒广告"},
+    {"APP_ID", false, "亿动智道广告"},
+    {"DOMOB_PID", false, "多盟广告"},
+    {"ADMOB_PUBLISHER_ID", false, "AdMob广告"},
+    {"GH_APPKEY", false, "果合广告"},
+    {"UMENG_APPKEY", true, "友盟统计"},
+};
+
+constexpr const char* kInternet = "android.permission.INTERNET";
+constexpr const char* kActionMain = "android.intent.action.MAIN";
+constexpr const char* kCategoryLauncher = "android.intent.category.LAUNCHER";
+constexpr const char* kCategoryDefault = "android.intent.category.DEFAULT";
+constexpr const char* kActionPlugins = "com.korvel.action.Plugins";
+
+// A reference as the decoder prints it: "@0x" and 1 to 8 hexadecimal digits.
+bool parseReference(const char* value, uint32_t& id) {
+  if (std::strncmp(value, "@0x", 3) != 0) return false;
+  const char* p = value + 3;
+  if (*p == '\0') return false;
+  uint32_t result = 0;
+  int digits = 0;
+  for (; *p; ++p, ++digits) {
+    char c = *p;
+    uint32_t d;
+    if (c >= '0' && c <= '9')
+      d = static_cast<uint32_t>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      d = static_cast<uint32_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      d = static_cast<uint32_t>(c - 'A' + 10);
+    else
+      return false;
+    if (digits >= 8) return false;
+    result = (result << 4) | d;
+  }
+  id = result;
+  return true;
+}
+
+// Leading decimal digits, with an optional sign; no digits give 0.
+int32_t parseLeadingInt(const char* value) {
+  const char* p = value;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  long long n = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    n = n * 10 + (*p - '0');
+    if (n > INT_MAX) n = INT_MAX + 1LL;
+  }
+  if (negative) n = -n;
+  if (n > INT_MAX) return INT_MAX;
+  if (n < INT_MIN) return INT_MIN;
+  return static_cast<int32_t>(n);
+}
+
+void analyzeManifestElement(pugi::xml_node manifest, PackageInfo& info, PackageDisplay& display) {
+  for (pugi::xml_attribute a : manifest.attributes()) {
+    const char* name = a.name();
+    const char* value = a.value();
+    if (std::strcmp(name, "versionName") == 0) {
+      uint32_t id;
+      if (parseReference(value, id)) {
+        info.versionIsRef = true;
+        info.versionName = value + 3;
+        info.versionEntry = static_cast<uint16_t>(id & 0xFFFF);
+        info.versionType = static_cast<uint8_t>((id >> 16) & 0xFF);
+      } else {
+        info.versionIsRef = false;
+        info.versionName = value;
+      }
+      display.setText(kVersionField, value);
+    } else if (std::strcmp(name, "package") == 0) {
+      info.packageName = value;
+    } else if (std::strcmp(name, "installLocation") == 0) {
+      // internalOnly, as text or as the integer it is compiled to.
+      if (std::strcmp(value, "internalOnly") == 0 || std::strcmp(value, "1") == 0) info.sdCardAllowed = false;
+    }
+  }
+  display.setText(kPackageNameField, info.packageName);
+}
+
+void analyzeApplication(pugi::xml_node application, PackageInfo& info, PackageDisplay& display) {
+  for (pugi::xml_attribute a : application.attributes()) {
+    const char* name = a.name();
+    const char* value = a.value();
+    uint32_t id;
+    if (std::strcmp(name, "label") == 0) {
+      if (parseReference(value, id)) {
+        info.labelIsRef = true;
+        info.label = value + 3;
+        info.labelType = static_cast<uint8_t>((id >> 16) & 0xFF);
+        info.labelEntry = static_cast<uint16_t>(id & 0xFFFF);
+      } else {
+        info.labelIsRef = false;
+        info.label = value;
+        display.setText(kLabelField, info.label);
+      }
+    } else if (std::strcmp(name, "icon") == 0) {
+      if (parseReference(value, id)) {
+        info.iconType = static_cast<uint8_t>((id >> 16) & 0xFF);
+        info.iconEntry = static_cast<uint16_t>(id & 0xFFFF);
+      }
+    }
+  }
+}
+
+void analyzeIntentFilters(pugi::xml_document& doc, PackageInfo& info) {
+  for (pugi::xpath_node found : doc.select_nodes("//intent-filter")) {
+    pugi::xml_node filter = found.node();
+    int launcher = 0;
+    int plugin = 0;
+    for (pugi::xml_node child : filter.children()) {
+      for (pugi::xml_attribute a : child.attributes()) {
+        const char* v = a.value();
+        if (std::strcmp(v, kActionMain) == 0 || std::strcmp(v, kCategoryLauncher) == 0) ++launcher;
+        if (std::strcmp(v, kCategoryDefault) == 0 || std::strcmp(v, kActionPlugins) == 0) ++plugin;
+      }
+    }
+    pugi::xml_node parent = filter.parent();
+    if (launcher == 2 && parent) {
+      info.launcherActivity = parent.attribute("name").value();
+      return;
+    }
+    if (plugin == 2) info.isKorvelPlugin = true;
+  }
+}
+
+bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) doc.reset();  // a text the parser rejects leaves the document empty
+
+  analyzeManifestElement(doc.select_node("manifest").node(), info, display);
+
+  // uses-permission-sdk-23 requests the same as uses-permission on the
+  // releases that ask at run time.
+  for (pugi::xpath_node found : doc.select_nodes("//uses-permission | //uses-permission-sdk-23")) {
+    for (pugi::xml_attribute a : found.node().attributes()) {
+      if (std::strcmp(a.value(), kInternet) == 0) info.usesInternet = true;
+      info.permissions.emplace_back(a.value());
+    }
+  }
+
+  for (pugi::xpath_node found : doc.select_nodes("//meta-data")) {
+    for (pugi::xml_attribute a : found.node().attributes()) {
+      for (const MetaDataKey& key : kMetaDataKeys) {
+        if (std::strcmp(a.value(), key.key) != 0) continue;
+        (key.analytics ? info.analytics : info.adNetworks).emplace_back(key.name);
+      }
+    }
+  }
+
+  analyzeApplication(doc.select_node("manifest//application").node(), info, display);
+
+  pugi::xml_node sdk = doc.select_node("manifest//uses-sdk").node();
+  if (pugi::xml_attribute min = sdk.attribute("minSdkVersion")) info.minSdk = parseLeadingInt(min.value());
+  display.setText(kMinReleaseField, releaseNameForApiLevel(info.minSdk));
+
+  analyzeIntentFilters(doc, info);
+  return true;
+}
+
+}  // namespace
+
+bool analyzeManifest(const std::string& xml, PackageInfo& info, PackageDisplay& display) {
+  try {
+    return analyze(xml, info, display);
+  } catch (const std::exception&) {
+    return false;  // out of memory or an XPath failure
+  }
+}
+
+}  // namespace vantaro

@@ -1,0 +1,48 @@
+#include "package/report.h"
+
+namespace vantaro {
+
+const char* const kPermissionSection = "请求权限 ";
+const char* const kPermissionSectionInitial = "请求权限";
+const char* const kAdvertisingSection = "广告检测";
+const char* const kAnalyticsSection = "统计信息";
+const char* const kNothingFound = "没有找到";
+
+void buildInitialSections(PackageDisplay& display) {
+  display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
+  display.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation);
+  display.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning);
+}
+
+void buildPermissionSection(const PackageInfo& info, const PermissionCatalog& catalog, PackageDisplay& display) {
+  ReportItem root = display.insertReportItem(kReportRoot, kPermissionSection, kImageTick);
+  if (info.permissions.empty()) {
+    display.insertReportItem(root, kNothingFound, kImageNone);
+  } else {
+    for (const std::string& name : info.permissions)
+      if (auto description = catalog.describe(name)) display.insertReportItem(root, *description, kImageNone);
+  }
+  display.expandReportItem(root);
+}
+
+void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
+  ReportItem ads = display.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning);
+  ReportItem analytics = display.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation);
+  if (info.usesInternet) {
+    for (const std::string& name : info.analytics) display.insertReportItem(analytics, name, kImageNone);
+    for (const std::string& name : info.adNetworks) display.insertReportItem(ads, name, kImageNone);
+    if (info.analytics.empty()) display.insertReportItem(analytics, kNothingFound, kImageNone);
+    if (info.adNetworks.empty()) display.insertReportItem(ads, kNothingFound, kImageNone);
+  } else {
+    display.insertReportItem(ads, kNothingFound, kImageNone);
+    display.insertReportItem(analytics, kNothingFound, kImageNone);
+  }
+  display.expandReportItem(ads);
+  display.expandReportItem(analytics);
+}
+
+void showSdCardSupport(const PackageInfo& info, PackageDisplay& display) {
+  display.setText(kSdCardField, info.sdCardAllowed && info.analysisOk ? "该应用支持" : "不支持");
+}
+
+}  // namespace vantaro

@@ -1,0 +1,23 @@
+#pragma once
+// The report tree (permissions, advertising, analytics) and the SD-card line.
+
+#include "package/display.h"
+#include "package/package_info.h"
+#include "package/permissions.h"
+
+namespace vantaro {
+
+// Section texts.
+extern const char* const kPermissionSection;        // "请求权限 " after a load
+extern const char* const kPermissionSectionInitial;  // "请求权限" before the first load
+extern const char* const kAdvertisingSection;
+extern const char* const kAnalyticsSection;
+extern const char* const kNothingFound;
+
+// The three empty sections a window shows before any package is loaded.
+void buildInitialSections(PackageDisplay& display);
+void buildPermissionSection(const PackageInfo& info, const PermissionCatalog& catalog, PackageDisplay& display);
+void buildFindingSections(const PackageInfo& info, PackageDisplay& display);
+void showSdCardSupport(const PackageInfo& info, PackageDisplay& display);
+
+}  // namespace vantaro
