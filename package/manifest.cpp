@@ -4,7 +4,8 @@
 
 #include <climits>
 #include <cstring>
-#include <new>
+#include <initializer_list>
+#include <vector>
 
 namespace vantaro {
 namespace {
@@ -124,9 +125,24 @@ void analyzeApplication(pugi::xml_node application, PackageInfo& info, PackageDi
   }
 }
 
+// Elements of the given names anywhere in the document, in document order.
+std::vector<pugi::xml_node> elementsByTagName(const pugi::xml_document& doc, std::initializer_list<const char*> names) {
+  std::vector<pugi::xml_node> out;
+  std::vector<pugi::xml_node> stack;
+  for (pugi::xml_node n = doc.last_child(); n; n = n.previous_sibling()) stack.push_back(n);
+  while (!stack.empty()) {
+    pugi::xml_node node = stack.back();
+    stack.pop_back();
+    if (node.type() != pugi::node_element) continue;
+    for (const char* name : names)
+      if (std::strcmp(node.name(), name) == 0) out.push_back(node);
+    for (pugi::xml_node n = node.last_child(); n; n = n.previous_sibling()) stack.push_back(n);
+  }
+  return out;
+}
+
 void analyzeIntentFilters(pugi::xml_document& doc, PackageInfo& info) {
-  for (pugi::xpath_node found : doc.select_nodes("//intent-filter")) {
-    pugi::xml_node filter = found.node();
+  for (pugi::xml_node filter : elementsByTagName(doc, {"intent-filter"})) {
     int launcher = 0;
     int plugin = 0;
     for (pugi::xml_node child : filter.children()) {
@@ -154,15 +170,15 @@ bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display)
 
   // uses-permission-sdk-23 requests the same as uses-permission on the
   // releases that ask at run time.
-  for (pugi::xpath_node found : doc.select_nodes("//uses-permission | //uses-permission-sdk-23")) {
-    for (pugi::xml_attribute a : found.node().attributes()) {
+  for (pugi::xml_node element : elementsByTagName(doc, {"uses-permission", "uses-permission-sdk-23"})) {
+    for (pugi::xml_attribute a : element.attributes()) {
       if (std::strcmp(a.value(), kInternet) == 0) info.usesInternet = true;
       info.permissions.emplace_back(a.value());
     }
   }
 
-  for (pugi::xpath_node found : doc.select_nodes("//meta-data")) {
-    for (pugi::xml_attribute a : found.node().attributes()) {
+  for (pugi::xml_node element : elementsByTagName(doc, {"meta-data"})) {
+    for (pugi::xml_attribute a : element.attributes()) {
       for (const MetaDataKey& key : kMetaDataKeys) {
         if (std::strcmp(a.value(), key.key) != 0) continue;
         (key.analytics ? info.analytics : info.adNetworks).emplace_back(key.name);
