@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace vantaro {
@@ -7,9 +9,26 @@ namespace {
 constexpr UINT kGbk = 936;
 }
 
-std::string wideToGbk(std::u16string_view text) {
+std::string wideToGbk(std::u16string_view input) {
   std::string out;
-  if (text.empty()) return out;
+  if (input.empty()) return out;
+  // Code page 936 has no characters beyond the basic plane: a surrogate pair
+  // (or a lone surrogate) is one missing character, one "?".
+  auto isSurrogate = [](char16_t c) { return c >= 0xD800 && c < 0xE000; };
+  std::u16string replaced;
+  std::u16string_view text = input;
+  if (std::any_of(input.begin(), input.end(), isSurrogate)) {
+    for (size_t i = 0; i < input.size(); ++i) {
+      char16_t c = input[i];
+      if (!isSurrogate(c)) {
+        replaced.push_back(c);
+        continue;
+      }
+      if (c < 0xDC00 && i + 1 < input.size() && input[i + 1] >= 0xDC00 && input[i + 1] < 0xE000) ++i;
+      replaced.push_back(u'?');
+    }
+    text = replaced;
+  }
   auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   int length = static_cast<int>(text.size());
   int needed = WideCharToMultiByte(kGbk, 0, wide, length, nullptr, 0, "?", nullptr);
