@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""vantaro-cli info on the fixture packages: exit codes, streams, UTF-8 text
+and the JSON document.
+
+Usage: info_test.py VANTARO_CLI FIXTURE_DIR
+"""
+
+import json
+import os
+import subprocess
+import sys
+
+CLI = sys.argv[1]
+APK = os.path.join(sys.argv[2], "apk")
+INVALID = "【错误】不是有效的APK文件"
+failures = []
+
+
+def run(*args):
+    """Runs the CLI; stdout and stderr as UTF-8 text (decoding fails loudly)."""
+    p = subprocess.run([CLI, *args], capture_output=True, timeout=60)
+    return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8")
+
+
+def check(condition, what, *context):
+    if not condition:
+        failures.append(what + "".join("\n    " + str(c) for c in context))
+
+
+def check_run(args, code, stdout_has=(), stderr_has=(), stdout_empty=False):
+    rc, out, err = run(*args)
+    shown = ("args", args, "exit", rc, "stdout", out, "stderr", err)
+    check(rc == code, f"exit code {rc}, expected {code}", *shown)
+    for text in stdout_has:
+        check(text in out, f"stdout lacks {text!r}", *shown)
+    for text in stderr_has:
+        check(text in err, f"stderr lacks {text!r}", *shown)
+    if stdout_empty:
+        check(out == "", "stdout should be empty", *shown)
+    return out, err
+
+
+def apk(name):
+    return os.path.join(APK, name)
+
+
+# Text output of an accepted package: the summary column and the tree.
+out, err = check_run(["info", apk("demo.apk")], 0,
+                     stdout_has=["名称：演示工具", "版本：2.5.1", "开发标识：org.fixture.demo",
+                                 "最低固件：Android 2.1", "安装卡上：该应用支持", "请求权限",
+                                 "[!] --- 访问互联网,将产生GRPS流量", "友盟统计", "启动入口：.Main"])
+check(err == "", "an accepted package writes nothing to stderr", err)
+# A Chinese file name given in UTF-8.
+check_run(["info", apk("演示 v2.5.1.apk")], 0, stdout_has=["名称：演示工具"])
+check_run(["info", apk("Game.APK")], 0, stdout_has=["名称：演示工具"])
+# The package scripts/run shows by default.
+check_run(["info", apk("sample.apk")], 0,
+          stdout_has=["名称：样例应用", "[!] --- 发送短信", "[!] --- 开机自动启动", "友盟统计"])
+
+# Rejected packages: exit 1 and the message on stderr.
+for name in ["not-a-zip.apk", "game.apk.zip", "bad-manifest.apk"]:
+    check_run(["info", apk(name)], 1, stderr_has=[INVALID], stdout_empty=True)
+check_run(["info", apk("missing.apk")], 1, stderr_has=["【错误】无法读取该文件"], stdout_empty=True)
+# Incomplete but reported: the tree on stdout, the message on stderr.
+check_run(["info", apk("no-resources.apk")], 1, stdout_has=["安装卡上：不支持", "统计信息"],
+          stderr_has=[INVALID])
+
+# Usage errors: exit 2 and a usage text naming the command.
+for args in [[], ["info"], ["info", "--bogus", apk("demo.apk")], ["inspect", apk("demo.apk")]]:
+    check_run(args, 2, stderr_has=["Usage:", "info"], stdout_empty=True)
+
+# JSON.
+KEYS = {"label", "versionName", "packageName", "minSdk", "minRelease", "sdCard", "fileSize",
+        "fileSizeText", "permissions", "adNetworks", "analytics", "launcherActivity",
+        "iconMember", "analysisOk", "message"}
+
+
+def info_json(name, code):
+    rc, out, err = run("info", "--json", apk(name))
+    check(rc == code, f"--json {name}: exit {rc}, expected {code}", err)
+    try:
+        doc = json.loads(out)
+    except ValueError as e:
+        failures.append(f"--json {name}: not JSON ({e})\n    {out}")
+        return {}
+    missing = KEYS - doc.keys()
+    check(not missing, f"--json {name}: keys missing: {sorted(missing)}")
+    return doc
+
+
+doc = info_json("demo.apk", 0)
+expected = {
+    "label": "演示工具", "versionName": "2.5.1", "packageName": "org.fixture.demo", "minSdk": 7,
+    "minRelease": "Android 2.1", "sdCard": True, "fileSize": os.path.getsize(apk("demo.apk")),
+    "adNetworks": [], "analytics": ["友盟统计"], "launcherActivity": ".Main",
+    "iconMember": "res/drawable-hdpi-v4/icon.png", "analysisOk": True, "message": "演示工具就绪",
+}
+for key, value in expected.items():
+    check(doc.get(key) == value, f"demo --json {key}: {doc.get(key)!r}, expected {value!r}")
+check(isinstance(doc.get("fileSizeText"), str) and doc["fileSizeText"].endswith("KB"),
+      f"demo --json fileSizeText: {doc.get('fileSizeText')!r}")
+check(doc.get("permissions") == [
+    {"name": "android.permission.INTERNET", "description": "[!] --- 访问互联网,将产生GRPS流量"},
+    {"name": "android.permission.WRITE_EXTERNAL_STORAGE", "description": "修改SD卡上的文件"},
+    {"name": "18", "description": None},
+    {"name": "android.permission.READ_PHONE_STATE", "description": "获取电话状态"},
+    {"name": "android.permission.CAMERA", "description": "[!] --- 使用摄像头拍照或扫描条码"},
+], "demo --json permissions", doc.get("permissions"))
+
+doc = info_json("ads.apk", 0)
+check(doc.get("label") == "天气&日历", "ads --json label", doc.get("label"))
+check(doc.get("sdCard") is False, "ads --json sdCard", doc.get("sdCard"))
+check(doc.get("adNetworks") == ["哇棒广告", "哇棒广告", "有米广告", "有米广告", "微云广告"],
+      "ads --json adNetworks", doc.get("adNetworks"))
+
+doc = info_json("not-a-zip.apk", 1)
+check(doc.get("analysisOk") is False and doc.get("message") == INVALID, "not-a-zip --json", doc)
+
+if failures:
+    print(f"{len(failures)} check(s) failed:")
+    for f in failures:
+        print(" - " + f)
+    sys.exit(1)
+print("vantaro-cli info: all checks passed")
