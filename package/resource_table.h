@@ -36,7 +36,7 @@ class ResourceTypeTable {
   // Prepares the table for one type and the entries that will be looked up.
   void expect(uint8_t typeId, std::vector<uint16_t> entries);
   bool wants(uint16_t entry) const;
-  // Sets the number of entries (from the type's specification chunk).
+  // Sets the number of entries (from the type's typeSpec chunk).
   void resize(size_t count);
   void add(uint16_t entry, const ResourceConfig& config, StoredPoolString value);
 

@@ -211,7 +211,7 @@ class TableBuilder {
     return static_cast<uint32_t>(strings.size() - 1);
   }
 
-  static Bytes spec(uint8_t id, uint32_t entryCount) {
+  static Bytes typeSpec(uint8_t id, uint32_t entryCount) {
     Bytes header;
     header.push_back(id);
     header.push_back(0);

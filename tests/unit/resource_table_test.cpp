@@ -37,10 +37,10 @@ TEST(ResourceTable, ResolvesLabelVersionAndIcon) {
   for (bool utf8 : {true, false}) {
     TableBuilder t;
     t.utf8 = utf8;
-    t.add(TableBuilder::spec(kDrawable, 2));
+    t.add(TableBuilder::typeSpec(kDrawable, 2));
     t.add(TableBuilder::type(kDrawable, 2, {"", "", 160}, {{1, 0x03, t.str("res/drawable-mdpi/icon.png")}}));
     t.add(TableBuilder::type(kDrawable, 2, {"", "", 240}, {{1, 0x03, t.str("res/drawable-hdpi/icon.png")}}));
-    t.add(TableBuilder::spec(kString, 3));
+    t.add(TableBuilder::typeSpec(kString, 3));
     t.add(TableBuilder::type(kString, 3, {}, {{0, 0x03, t.str("Demo & Co")}, {2, 0x03, t.str("1.2.3")}}));
     PackageInfo info = read(t.build());
     EXPECT_EQ(info.labelTypeTable.text(0), "Demo & Co") << "utf8=" << utf8;
@@ -54,7 +54,7 @@ TEST(ResourceTable, ResolvesLabelVersionAndIcon) {
 TEST(ResourceTable, PrefersSimplifiedChineseThenTheDefault) {
   auto labelWith = [](std::vector<std::pair<TableConfig, std::string>> configs) {
     TableBuilder t;
-    t.add(TableBuilder::spec(kString, 1));
+    t.add(TableBuilder::typeSpec(kString, 1));
     for (auto& [config, text] : configs) t.add(TableBuilder::type(kString, 1, config, {{0, 0x03, t.str(text)}}));
     return read(t.build()).labelTypeTable.text(0);
   };
@@ -68,7 +68,7 @@ TEST(ResourceTable, PrefersSimplifiedChineseThenTheDefault) {
 
 TEST(ResourceTable, OrdersIconCandidatesByDensity) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kDrawable, 2));
+  t.add(TableBuilder::typeSpec(kDrawable, 2));
   t.add(TableBuilder::type(kDrawable, 2, {"", "", 0xFFFE}, {{1, 0x03, t.str("res/mipmap-anydpi-v26/ic.xml")}}));
   t.add(TableBuilder::type(kDrawable, 2, {"", "", 240}, {{1, 0x03, t.str("res/mipmap-hdpi/ic.png")}}));
   t.add(TableBuilder::type(kDrawable, 2, {"", "", 320}, {{1, 0x03, t.str("res/mipmap-xhdpi/ic.png")}}));
@@ -82,7 +82,7 @@ TEST(ResourceTable, OrdersIconCandidatesByDensity) {
 
 TEST(ResourceTable, FindsEntriesThroughTheirOffsets) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kString, 4));
+  t.add(TableBuilder::typeSpec(kString, 4));
   // A complex (map) entry ahead of the label must not shift it.
   t.add(TableBuilder::type(kString, 4, {}, {{1, 0x03, 0, true}, {0, 0x03, t.str("Label")}, {2, 0x03, t.str("9.9")}}));
   PackageInfo info = read(t.build());
@@ -90,13 +90,13 @@ TEST(ResourceTable, FindsEntriesThroughTheirOffsets) {
   EXPECT_EQ(info.versionTypeTable.text(2), "9.9");
 
   TableBuilder sparse;
-  sparse.add(TableBuilder::spec(kString, 400));
+  sparse.add(TableBuilder::typeSpec(kString, 400));
   sparse.add(TableBuilder::type(kString, 400, {}, {{0, 0x03, sparse.str("Sparse")}, {2, 0x03, sparse.str("2.0")}}, 0x01));
   EXPECT_EQ(read(sparse.build()).labelTypeTable.text(0), "Sparse");
   EXPECT_EQ(read(sparse.build()).versionTypeTable.text(2), "2.0");
 
   TableBuilder short16;
-  short16.add(TableBuilder::spec(kString, 3));
+  short16.add(TableBuilder::typeSpec(kString, 3));
   short16.add(TableBuilder::type(kString, 3, {}, {{2, 0x03, short16.str("3.0")}, {0, 0x03, short16.str("Short")}}, 0x02));
   EXPECT_EQ(read(short16.build()).labelTypeTable.text(0), "Short");
 }
@@ -104,7 +104,7 @@ TEST(ResourceTable, FindsEntriesThroughTheirOffsets) {
 TEST(ResourceTable, TakesOnlyStringValues) {
   TableBuilder t;
   t.str("not a path");
-  t.add(TableBuilder::spec(kDrawable, 2));
+  t.add(TableBuilder::typeSpec(kDrawable, 2));
   t.add(TableBuilder::type(kDrawable, 2, {}, {{1, 0x1C, 0}}));  // a colour whose data is 0
   PackageInfo info = read(t.build());
   EXPECT_EQ(info.iconTypeTable.lastDefined(1), "");
@@ -112,9 +112,9 @@ TEST(ResourceTable, TakesOnlyStringValues) {
 
 TEST(ResourceTable, VersionNameResolvesThroughItsOwnType) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kString, 1));
+  t.add(TableBuilder::typeSpec(kString, 1));
   t.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("Label")}}));
-  t.add(TableBuilder::spec(kColor, 3));
+  t.add(TableBuilder::typeSpec(kColor, 3));
   t.add(TableBuilder::type(kColor, 3, {}, {{2, 0x03, t.str("7.0-beta")}}));
   PackageInfo info = referencing();
   info.versionType = kColor;
@@ -125,7 +125,7 @@ TEST(ResourceTable, VersionNameResolvesThroughItsOwnType) {
 
 TEST(ResourceTable, SameTypeForLabelAndIconFillsBoth) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kString, 2));
+  t.add(TableBuilder::typeSpec(kString, 2));
   t.add(TableBuilder::type(kString, 2, {}, {{0, 0x03, t.str("Label")}, {1, 0x03, t.str("res/i.png")}}));
   PackageInfo info = referencing();
   info.iconType = kString;
@@ -136,11 +136,11 @@ TEST(ResourceTable, SameTypeForLabelAndIconFillsBoth) {
 
 TEST(ResourceTable, FindsTheApplicationPackageAmongOthers) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kString, 1));
+  t.add(TableBuilder::typeSpec(kString, 1));
   t.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("App")}}));
   TableBuilder library = t;
   library.packageChunks.clear();
-  library.add(TableBuilder::spec(kString, 1));
+  library.add(TableBuilder::typeSpec(kString, 1));
   library.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("Library")}}));
   t.before = library.package(0x02);
   EXPECT_EQ(read(t.build()).labelTypeTable.text(0), "App");
@@ -159,9 +159,9 @@ TEST(ResourceTable, FindsTheApplicationPackageAmongOthers) {
 
 TEST(ResourceTable, DamagedTablesKeepWhatWasRead) {
   TableBuilder t;
-  t.add(TableBuilder::spec(kString, 3));
+  t.add(TableBuilder::typeSpec(kString, 3));
   t.add(TableBuilder::type(kString, 3, {}, {{0, 0x03, t.str("Label")}, {2, 0x03, t.str("1.0")}}));
-  t.add(TableBuilder::spec(kDrawable, 2));
+  t.add(TableBuilder::typeSpec(kDrawable, 2));
   t.add(TableBuilder::type(kDrawable, 2, {}, {{1, 0x03, t.str("res/i.png")}}));
   Bytes good = t.build();
   // Every truncation: no crash, and whatever resolves is right.
@@ -175,12 +175,12 @@ TEST(ResourceTable, DamagedTablesKeepWhatWasRead) {
   }
   // A string index beyond the pool.
   TableBuilder bad;
-  bad.add(TableBuilder::spec(kString, 1));
+  bad.add(TableBuilder::typeSpec(kString, 1));
   bad.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, 4000}}));
   EXPECT_EQ(read(bad.build()).labelTypeTable.text(0), "");
   // Hostile counts in a type chunk.
   TableBuilder hostile;
-  hostile.add(TableBuilder::spec(kString, 1));
+  hostile.add(TableBuilder::typeSpec(kString, 1));
   Bytes type = TableBuilder::type(kString, 1, {}, {{0, 0x03, hostile.str("x")}});
   test::set32(type, 12, 0xFFFFFFFF);  // entry count
   test::set32(type, 16, 0xFFFFFFF0);  // entries start
