@@ -1,9 +1,11 @@
 #include "package/apk_archive.h"
 
 #include <unzip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "base/bytes.h"
 #include "base/text.h"
@@ -15,6 +17,8 @@ namespace {
 // about 3 MB).
 constexpr uint64_t kMaxDirectory = 64u << 20;
 constexpr size_t kMaxNameLength = 255;
+// The directory is read through a window of this size while it is indexed.
+constexpr size_t kDirectoryWindow = 64u << 10;
 
 // minizip reads through these callbacks: the archive's already open file,
 // with a small read-ahead window, since minizip reads its headers a few bytes
@@ -145,6 +149,33 @@ bool locateCentralDirectory(const ReadOnlyFile& file, uint64_t& start, uint64_t&
   return false;
 }
 
+// A hash of a member name that ignores letter case: bit 5 is set in every
+// byte, so names that compare equal ignoring case (which folds only A-Z)
+// always hash alike. Names that merely hash alike are told apart by find().
+inline uint32_t nameHash(std::string_view name) {
+  constexpr uint64_t kFold = 0x2020202020202020ull;
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const char* p = name.data();
+  size_t n = name.size();
+  uint64_t h = n;
+  uint64_t word;
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&word, p + i, 8);
+      h = (h ^ (word | kFold)) * kMultiplier;
+    }
+    if (n % 8) {  // the last eight bytes, overlapping the word before
+      std::memcpy(&word, p + n - 8, 8);
+      h = (h ^ (word | kFold)) * kMultiplier;
+    }
+  } else {
+    word = 0;
+    for (size_t i = 0; i < n; ++i) word |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    h = (h ^ (word | kFold)) * kMultiplier;
+  }
+  return static_cast<uint32_t>(h >> 32);
+}
+
 }  // namespace
 
 ApkArchive::ApkArchive() = default;
@@ -173,8 +204,7 @@ void ApkArchive::close() {
   if (zip_) unzClose(static_cast<unzFile>(zip_));
   zip_ = nullptr;
   file_.close();
-  directory_.clear();
-  directory_.shrink_to_fit();
+  directoryStart_ = 0;
   entries_.clear();
   entries_.shrink_to_fit();
 }
@@ -183,19 +213,44 @@ bool ApkArchive::indexCentralDirectory() {
   uint64_t start, size, count;
   if (!locateCentralDirectory(file_, start, size, directoryOffset_, count)) return false;
   if (size > kMaxDirectory) return false;
-  directory_.resize(static_cast<size_t>(size));
-  if (!file_.readExactly(start, directory_.data(), directory_.size())) return false;
-  ByteView cd(directory_.data(), directory_.size());
+  directoryStart_ = start;
   entries_.reserve(static_cast<size_t>(std::min<uint64_t>(count, size / 46)));
-  size_t pos = 0;
+
+  // Records are parsed in a window that slides over the directory; a record
+  // whose header or name would pass the directory's end ends the index.
+  std::vector<uint8_t> window(static_cast<size_t>(std::min<uint64_t>(size, kDirectoryWindow)));
+  uint64_t windowAt = 0;
+  size_t windowLength = 0;
+  uint64_t pos = 0;
   for (uint64_t i = 0; i < count; ++i) {
+    if (pos + 46 > size) break;
+    // The header and, when it is indexed, the name must be in the window.
+    uint64_t windowEnd = windowAt + windowLength;
+    bool inWindow = pos + 46 <= windowEnd;
+    if (inWindow) {
+      const uint8_t* header = window.data() + (pos - windowAt);
+      size_t nameLength = header[28] | (header[29] << 8);
+      inWindow = nameLength > kMaxNameLength || pos + 46 + nameLength <= windowEnd;
+    }
+    if (!inWindow) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(window.size(), size - pos));
+      if (!file_.readExactly(start + pos, window.data(), n)) return false;
+      windowAt = pos;
+      windowLength = n;
+    }
+    ByteView record(window.data() + (pos - windowAt), static_cast<size_t>(windowAt + windowLength - pos));
     uint32_t signature = 0;
-    uint16_t nameLength, extraLength, commentLength;
-    if (!cd.u32(pos, signature) || signature != 0x02014b50) break;
-    if (!cd.u16(pos + 28, nameLength) || !cd.u16(pos + 30, extraLength) || !cd.u16(pos + 32, commentLength)) break;
-    if (!cd.has(pos + 46, nameLength)) break;
-    if (nameLength <= kMaxNameLength)
-      entries_.push_back({pos, static_cast<uint32_t>(pos + 46), nameLength});
+    uint16_t nameLength = 0, extraLength = 0, commentLength = 0;
+    record.u32(0, signature);
+    if (signature != 0x02014b50) break;
+    record.u16(28, nameLength);
+    record.u16(30, extraLength);
+    record.u16(32, commentLength);
+    if (pos + 46 + nameLength > size) break;
+    if (nameLength <= kMaxNameLength) {
+      std::string_view name(reinterpret_cast<const char*>(record.data() + 46), nameLength);
+      entries_.push_back({nameHash(name), static_cast<uint32_t>(pos)});
+    }
     pos += 46u + nameLength + extraLength + commentLength;
   }
   return true;
@@ -203,11 +258,16 @@ bool ApkArchive::indexCentralDirectory() {
 
 const ApkArchive::Entry* ApkArchive::find(const std::string& name) const {
   if (name.empty() || name.size() > kMaxNameLength) return nullptr;
-  auto length = static_cast<uint16_t>(name.size());
+  uint32_t hash = nameHash(name);
+  uint8_t record[46 + kMaxNameLength];
   for (const Entry& e : entries_) {
-    if (e.nameLength != length) continue;
-    std::string_view candidate(reinterpret_cast<const char*>(directory_.data() + e.nameAt), e.nameLength);
-    if (equalsNoCase(candidate, name)) return &e;
+    if (e.hash != hash) continue;
+    // Same hash: compare the name itself, as the directory records it.
+    uint16_t nameLength = 0;
+    if (!file_.readExactly(directoryStart_ + e.offset, record, 46 + name.size())) continue;
+    ByteView(record, sizeof record).u16(28, nameLength);
+    if (nameLength != name.size()) continue;
+    if (equalsNoCase(std::string_view(reinterpret_cast<const char*>(record + 46), nameLength), name)) return &e;
   }
   return nullptr;
 }
@@ -231,18 +291,28 @@ ApkArchive::ReadResult ApkArchive::read(const std::string& name, size_t maxSize,
   if (info.uncompressed_size > maxSize) return ReadResult::TooLarge;
   if (unzOpenCurrentFile(zip) != UNZ_OK) return ReadResult::CannotOpen;
   out.resize(static_cast<size_t>(info.uncompressed_size));
-  size_t done = 0;
   bool ok = true;
-  while (done < out.size()) {
-    unsigned chunk = static_cast<unsigned>(std::min<size_t>(out.size() - done, 1u << 30));
-    int n = unzReadCurrentFile(zip, out.data() + done, chunk);
-    if (n <= 0) {
-      ok = false;
-      break;
+  if (info.compression_method == 0) {
+    // Stored: minizip would move the data through its 16 KiB window one byte
+    // at a time, so it is read straight into the buffer instead, with the
+    // same checks: the data must all be there and match its checksum. (Like
+    // minizip without a password, this ignores the encryption flag.)
+    ok = info.compressed_size >= info.uncompressed_size &&
+         file_.readExactly(unzGetCurrentFileZStreamPos64(zip), out.data(), out.size()) &&
+         crc32_z(0, out.data(), out.size()) == info.crc;
+  } else {
+    size_t done = 0;
+    while (done < out.size()) {
+      unsigned chunk = static_cast<unsigned>(std::min<size_t>(out.size() - done, 1u << 30));
+      int n = unzReadCurrentFile(zip, out.data() + done, chunk);
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      done += static_cast<size_t>(n);
     }
-    done += static_cast<size_t>(n);
   }
-  int closed = unzCloseCurrentFile(zip);  // reports a checksum mismatch
+  int closed = unzCloseCurrentFile(zip);  // reports a checksum mismatch of what minizip read
   if (!ok || closed != UNZ_OK) {
     out.clear();
     out.shrink_to_fit();

@@ -1,7 +1,8 @@
 #pragma once
 // The package as a zip archive, opened read-only for one load. Members are
 // read with minizip; names are looked up in an index of the central
-// directory built once, so probing for absent members costs no rescans.
+// directory built once (a hash of each name and where its record is), so
+// probing for absent members costs no rescans.
 
 #include <cstdint>
 #include <memory>
@@ -38,9 +39,8 @@ class ApkArchive {
 
  private:
   struct Entry {
-    uint64_t offset;   // of its central directory record, from the directory's start
-    uint32_t nameAt;   // in directory_
-    uint16_t nameLength;
+    uint32_t hash;    // of the name, letter case ignored
+    uint32_t offset;  // of its central directory record, from the directory's start
   };
 
   bool indexCentralDirectory();
@@ -49,7 +49,7 @@ class ApkArchive {
   ReadOnlyFile file_;
   void* zip_ = nullptr;  // unzFile
   uint64_t directoryOffset_ = 0;  // as the end record gives it
-  std::vector<uint8_t> directory_;
+  uint64_t directoryStart_ = 0;   // where it is in the file
   std::vector<Entry> entries_;
 };
 
