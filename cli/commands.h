@@ -15,4 +15,26 @@ struct InfoOptions {
 };
 int runInfo(const InfoOptions& options);
 
+// The device commands; adb: the tool to run instead of AdbPath() (UTF-8).
+struct DevicesOptions {
+  bool json = false;
+  std::string adb;
+};
+int runDevices(const DevicesOptions& options);
+
+struct InstallOptions {
+  std::string serial;
+  bool sd = false;
+  std::string file;
+  std::string adb;
+};
+int runInstall(const InstallOptions& options);
+
+struct RunOptions {
+  std::string serial;
+  std::string file;
+  std::string adb;
+};
+int runRun(const RunOptions& options);
+
 }  // namespace vantaro::cli

@@ -22,6 +22,26 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--json", info.json, vantaro::gbkToUtf8("以 JSON 输出（英文键名）"));
   infoCommand->add_option("FILE", info.file, vantaro::gbkToUtf8("要检查的 .apk 文件"))->required();
 
+  const std::string adbHelp = vantaro::gbkToUtf8("使用的 adb 程序（默认：程序旁的 adb，否则按搜索路径）");
+  const std::string serialHelp = vantaro::gbkToUtf8("目标设备的序列号");
+  DevicesOptions devices;
+  CLI::App* devicesCommand = app.add_subcommand("devices", vantaro::gbkToUtf8("列出已连接的 Android 设备"));
+  devicesCommand->add_flag("--json", devices.json, vantaro::gbkToUtf8("以 JSON 输出（英文键名）"));
+  devicesCommand->add_option("--adb", devices.adb, adbHelp);
+
+  InstallOptions install;
+  CLI::App* installCommand = app.add_subcommand("install", vantaro::gbkToUtf8("把安装包安装到手机上"));
+  installCommand->add_option("-s", install.serial, serialHelp);
+  installCommand->add_flag("--sd", install.sd, vantaro::gbkToUtf8("优先装到SD卡上"));
+  installCommand->add_option("--adb", install.adb, adbHelp);
+  installCommand->add_option("FILE", install.file, vantaro::gbkToUtf8("要安装的 .apk 文件"))->required();
+
+  RunOptions run;
+  CLI::App* runCommand = app.add_subcommand("run", vantaro::gbkToUtf8("在手机上运行已安装的应用"));
+  runCommand->add_option("-s", run.serial, serialHelp);
+  runCommand->add_option("--adb", run.adb, adbHelp);
+  runCommand->add_option("FILE", run.file, vantaro::gbkToUtf8("应用的 .apk 文件"))->required();
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program name
   try {
@@ -38,5 +58,8 @@ int main(int argc, char** argv) {
   }
 
   if (infoCommand->parsed()) return runInfo(info);
+  if (devicesCommand->parsed()) return runDevices(devices);
+  if (installCommand->parsed()) return runInstall(install);
+  if (runCommand->parsed()) return runRun(run);
   return kExitUsage;
 }

@@ -1,0 +1,281 @@
+// Children through CreateProcessW with anonymous pipes. The inheritable pipe
+// ends exist only while spawnMutex is held, so a child started by another
+// thread of ours never inherits (and holds open) a pipe that is not its own.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "base/text.h"
+#include "device/runner.h"
+#include "device/streamed_child.h"
+
+namespace vantaro {
+namespace {
+
+std::mutex spawnMutex;
+
+std::vector<wchar_t> WideCommandLine(const std::string& gbk) {
+  std::u16string wide = gbkToWide(gbk);
+  std::vector<wchar_t> buffer(wide.begin(), wide.end());
+  buffer.push_back(L'\0');  // CreateProcessW may write into it
+  return buffer;
+}
+
+void CloseIf(HANDLE& handle) {
+  if (handle) CloseHandle(handle);
+  handle = nullptr;
+}
+
+bool IsBrokenPipe(DWORD error) { return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA; }
+
+// How long RunCaptured waits for the child between looks at the pipe.
+constexpr DWORD kCaptureTickMs = 10;
+// After the child has ended, at most this much more is read: everything the
+// child wrote fits in the pipe, anything beyond comes from its descendants.
+constexpr size_t kAfterExitReadLimit = 1 << 20;
+
+class Win32StreamedChild : public detail::StreamedChild {
+ public:
+  Win32StreamedChild(HANDLE process, HANDLE output, HANDLE input, HANDLE stopEvent)
+      : process_(process), output_(output), input_(input), stopEvent_(stopEvent) {}
+  ~Win32StreamedChild() override {
+    CloseIf(thread_);
+    Release();
+    CloseIf(stopEvent_);
+  }
+
+  Read ReadAvailable(char* buffer, size_t capacity, size_t& got) override {
+    got = 0;
+    DWORD available = 0;
+    if (!PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr)) return Broken();
+    if (available == 0) return Read::Empty;
+    DWORD want = available < capacity ? available : static_cast<DWORD>(capacity);
+    DWORD read = 0;
+    if (!ReadFile(output_, buffer, want, &read, nullptr) || read == 0) return Broken();
+    got = read;
+    return Read::Data;
+  }
+
+  Wake Wait(unsigned ms) override {
+    HANDLE handles[2] = {process_, stopEvent_};
+    DWORD r = WaitForMultipleObjects(2, handles, FALSE, ms);
+    if (r == WAIT_OBJECT_0) return Wake::ChildEnded;
+    if (r == WAIT_OBJECT_0 + 1) return Wake::Stop;
+    return Wake::TimeOut;
+  }
+
+  void RequestStop() override {
+    stop_ = true;
+    if (stopEvent_) SetEvent(stopEvent_);
+  }
+  bool StopRequested() const override { return stop_.load(); }
+
+  void Release() override {
+    std::lock_guard<std::mutex> lock(releaseMutex_);
+    CloseIf(process_);
+    CloseIf(output_);
+    CloseIf(input_);
+  }
+
+  bool StartReader(std::function<void()> body) override {
+    auto* heapBody = new std::function<void()>(std::move(body));
+    thread_ = CreateThread(nullptr, 0, &ThreadProc, heapBody, 0, &threadId_);
+    if (!thread_) {
+      delete heapBody;
+      return false;
+    }
+    return true;
+  }
+  bool OnReaderThread() const override { return threadId_ != 0 && GetCurrentThreadId() == threadId_; }
+
+  // The reader honours a stop request within one poll; one that has not
+  // ended after 5 s (stuck in a sink) is ended by force as a last resort.
+  void FinishReader() override {
+    if (!thread_) return;
+    if (WaitForSingleObject(thread_, 5000) == WAIT_TIMEOUT) TerminateThread(thread_, static_cast<DWORD>(-2));
+    CloseIf(thread_);
+  }
+  void DetachReader() override { CloseIf(thread_); }
+
+ private:
+  Read Broken() { return IsBrokenPipe(GetLastError()) ? Read::Ended : Read::Failed; }
+
+  static DWORD WINAPI ThreadProc(void* parameter) {
+    auto* body = static_cast<std::function<void()>*>(parameter);
+    (*body)();
+    delete body;
+    return 0;
+  }
+
+  HANDLE process_, output_, input_, stopEvent_;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  std::atomic<bool> stop_{false};
+  std::mutex releaseMutex_;
+};
+
+// Duplicates handle as a non-inheritable one and closes the original.
+bool MakePrivate(HANDLE& handle) {
+  HANDLE own = nullptr;
+  HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, handle, self, &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) return false;
+  CloseHandle(handle);
+  handle = own;
+  return true;
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  std::vector<wchar_t> buffer(32768);
+  DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return std::string();
+  std::u16string path(reinterpret_cast<const char16_t*>(buffer.data()), n);
+  size_t slash = path.find_last_of(u"\\/");
+  return wideToGbk(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
+}
+
+std::string AdbPath() {
+  std::string folder = ProgramFolder();
+  if (folder.empty()) return "adb";
+  std::string beside = folder + "adb.exe";
+  std::u16string wide = gbkToWide(beside);
+  DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(wide.c_str()));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "adb";
+  return beside;
+}
+
+CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t limit) {
+  CapturedOutput result;
+  std::vector<wchar_t> command = WideCommandLine(commandLine);
+  HANDLE read = nullptr, write = nullptr;
+  PROCESS_INFORMATION pi = {};
+  {
+    std::lock_guard<std::mutex> lock(spawnMutex);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    if (!CreatePipe(&read, &write, &sa, 0)) {
+      result.status = RunStatus::PipeFailed;
+      return result;
+    }
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    si.wShowWindow = SW_HIDE;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = write;
+    si.hStdError = write;
+    BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                  nullptr, &si, &pi);
+    CloseHandle(write);
+    if (!started) {
+      CloseHandle(read);
+      result.status = RunStatus::StartFailed;
+      return result;
+    }
+  }
+  CloseHandle(pi.hThread);
+  result.status = RunStatus::Started;
+
+  std::string kept;
+  char buffer[4096];
+  bool exited = false;
+  size_t afterExit = 0;
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr)) {
+      // Every writer has closed the pipe: only the exit is left to wait for.
+      WaitForSingleObject(pi.hProcess, INFINITE);
+      break;
+    }
+    if (available > 0) {
+      DWORD got = 0;
+      DWORD want = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+      if (!ReadFile(read, buffer, want, &got, nullptr) || got == 0) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        break;
+      }
+      if (kept.size() < limit) kept.append(buffer, std::min<size_t>(got, limit - kept.size()));
+      if (exited && (afterExit += got) >= kAfterExitReadLimit) break;
+      continue;
+    }
+    if (exited) break;  // ended, and nothing more is available
+    if (WaitForSingleObject(pi.hProcess, kCaptureTickMs) == WAIT_OBJECT_0) exited = true;
+  }
+  CloseHandle(read);
+  CloseHandle(pi.hProcess);
+  result.output = kept.substr(0, kept.find('\0'));
+  return result;
+}
+
+void CommandRunner::LaunchDetached(const std::string& commandLine) {
+  std::vector<wchar_t> command = WideCommandLine(commandLine);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION pi = {};
+  // No console window, and nothing written into the console of a caller
+  // that has one.
+  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+}
+
+namespace detail {
+
+std::shared_ptr<StreamedChild> StartStreamedChild(const std::string& commandLine) {
+  std::vector<wchar_t> command = WideCommandLine(commandLine);
+  HANDLE outRead = nullptr, outWrite = nullptr, errWrite = nullptr, inRead = nullptr, inWrite = nullptr;
+  PROCESS_INFORMATION pi = {};
+  bool ok;
+  DWORD error = 0;
+  {
+    std::lock_guard<std::mutex> lock(spawnMutex);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE self = GetCurrentProcess();
+    ok = CreatePipe(&outRead, &outWrite, &sa, 0) &&
+         DuplicateHandle(self, outWrite, self, &errWrite, 0, TRUE, DUPLICATE_SAME_ACCESS) &&
+         CreatePipe(&inRead, &inWrite, &sa, 0) && MakePrivate(outRead) && MakePrivate(inWrite);
+    if (ok) {
+      STARTUPINFOW si = {};
+      si.cb = sizeof si;
+      si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+      si.wShowWindow = SW_HIDE;
+      si.hStdOutput = outWrite;
+      si.hStdError = errWrite;
+      si.hStdInput = inRead;
+      ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si,
+                          &pi);
+    }
+    if (!ok) error = GetLastError();
+    // The parent keeps only its own ends, so the output pipe breaks once the
+    // child and its descendants have closed theirs.
+    CloseIf(outWrite);
+    CloseIf(errWrite);
+    CloseIf(inRead);
+  }
+  HANDLE stopEvent = ok ? CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
+  if (ok && !stopEvent) {
+    error = GetLastError();
+    CloseHandle(pi.hProcess);
+    ok = false;
+  }
+  if (pi.hThread) CloseHandle(pi.hThread);
+  if (!ok) {
+    CloseIf(outRead);
+    CloseIf(inWrite);
+    SetLastError(error);
+    return nullptr;
+  }
+  return std::make_shared<Win32StreamedChild>(pi.hProcess, outRead, inWrite, stopEvent);
+}
+
+}  // namespace detail
+
+}  // namespace vantaro

@@ -1,0 +1,86 @@
+#include "install/classify.h"
+
+namespace vantaro {
+
+const char* const kInstallSuccessText = "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用";
+const char* const kEssentialsInstallSuccessText = "【安装成功】“Korvel”已经安装到您的手机中";
+const char* const kSupportAddress = "support@vantaro.cn";
+
+namespace {
+
+struct Row {
+  const char* found;
+  const char* message;
+};
+
+constexpr const char* kNotConnected = "【安装失败】请确认手机已经连接到电脑上";
+constexpr const char* kSignatureMismatch =
+    "【安装失败】将安装的APK文件和手机中已装版本签名不同，请先卸载手机中的版本后再试";
+constexpr const char* kUnknown = "【安装失败】未知错误";
+
+// Row 1, "Success", comes before all of these.
+const Row kRows[] = {
+    {"is not a valid zip file", "【安装失败】请选择一个有效的APK文件"},
+    {"not contain", "【安装失败】APK文件已经损坏"},
+    {"to install", "【安装失败】APK文件意外丢失"},
+    {"device not found", kNotConnected},
+    {"Error: Unknown option: -s", "【安装失败】设备不支持安装到SD卡上"},
+    {"failed to copy", "【安装失败】SD卡尚未成功挂载，您可以取消勾选【优先装到SD卡上】选项，将应用安装到手机上"},
+    {"INSTALL_FAILED_CONTAINER_ERROR", kNotConnected},
+    {"INSTALL_FAILED_ALREADY_EXISTS", "【安装失败】文件已经存在, 请先删除手机上老的版本后再试"},
+    {"INSTALL_FAILED_CONFLICTING_PROVIDER", "【安装失败】Provider验证错误"},
+    {"INSTALL_FAILED_DEXOPT", "【安装失败】APK文件损坏"},
+    {"INSTALL_FAILED_DUPLICATE_PACKAGE", "【安装失败】Package冲突, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_INSUFFICIENT_STORAGE", "【安装失败】手机内存已满"},
+    {"INSTALL_FAILED_INVALID_APK", "【安装失败】无效的APK文件"},
+    {"INSTALL_FAILED_INVALID_URI", nullptr},  // the internal-error text with the support address
+    {"INSTALL_FAILED_MISSING_SHARED_LIBRARY", "【安装失败】共享库丢失, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_NO_SHARED_USER", "【安装失败】没有该共享用户, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_OLDER_SDK", "【安装失败】该软件版本过老, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_REPLACE_COULDNT_DELETE", "【安装失败】替换时无法删除老版本文件"},
+    {"INSTALL_FAILED_SHARED_USER_INCOMPATIBLE", "【安装失败】APK签名不兼容, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_UPDATE_INCOMPATIBLE", "【安装失败】更新内容不兼容, 请联系APK文件的开发商"},
+    {"INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES", kSignatureMismatch},
+    {"INSTALL_PARSE_FAILED_NO_CERTIFICATES", kSignatureMismatch},
+    // Codes of current phones.
+    {"INSTALL_FAILED_VERSION_DOWNGRADE", "【安装失败】手机上已装的版本更新, 请先卸载手机中的版本后再试"},
+    {"INSTALL_FAILED_TEST_ONLY", "【安装失败】这是仅供测试的APK文件, 手机拒绝安装"},
+    {"INSTALL_FAILED_NO_MATCHING_ABIS", "【安装失败】APK文件不支持该手机的处理器, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_USER_RESTRICTED", "【安装失败】手机禁止通过USB安装应用, 请在手机上允许后再试"},
+    {"INSTALL_FAILED_ABORTED", "【安装失败】安装已在手机上被取消"},
+    {"INSTALL_FAILED_VERIFICATION_FAILURE", "【安装失败】APK文件未通过手机的安全验证"},
+    {"INSTALL_PARSE_FAILED_NOT_APK", "【安装失败】请选择一个有效的APK文件"},
+    {"INSTALL_FAILED_DEPRECATED_SDK_VERSION", "【安装失败】该软件面向的系统版本过老, 手机拒绝安装, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_MISSING_SPLIT", "【安装失败】APK文件不完整, 缺少拆分安装包"},
+    {"device unauthorized", "【安装失败】手机尚未允许USB调试, 请在手机上确认调试授权提示后再试"},
+    {"device offline", "【安装失败】手机处于离线状态, 请重新连接手机后再试"},
+    {"' not found", kNotConnected},  // "adb: device 'SERIAL' not found"
+};
+
+// Whether the row's text occurs. Current adb reports every refused install
+// as "adb: failed to install FILE: Failure [CODE]"; that "to install" is
+// not the missing-file row (old adb's "can't find 'FILE' to install"), or
+// every code would read as a lost file.
+bool Occurs(std::string_view output, const char* found) {
+  std::string_view text(found);
+  if (text != "to install") return output.find(text) != std::string_view::npos;
+  constexpr std::string_view kFailed = "failed ";
+  for (size_t at = output.find(text); at != std::string_view::npos; at = output.find(text, at + 1)) {
+    if (at < kFailed.size() || output.substr(at - kFailed.size(), kFailed.size()) != kFailed) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+InstallOutcome ClassifyInstallOutput(std::string_view output, std::string_view successText) {
+  if (output.find("Success") != std::string_view::npos) return {std::string(successText), StatusKind::Success};
+  for (const Row& row : kRows) {
+    if (!Occurs(output, row.found)) continue;
+    if (!row.message) return {std::string("【安装失败】内部错误，请联系") + kSupportAddress, StatusKind::Error};
+    return {row.message, StatusKind::Error};
+  }
+  return {kUnknown, StatusKind::Error};
+}
+
+}  // namespace vantaro

@@ -1,0 +1,70 @@
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "base/text.h"
+#include "install/system.h"
+
+namespace vantaro {
+namespace {
+
+std::u16string Wide(const std::string& gbk) { return gbkToWide(gbk); }
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+std::u16string TemporaryFolderWide() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+  if (n == 0 || n > MAX_PATH) return std::u16string();
+  wchar_t longForm[32768];
+  DWORD m = GetLongPathNameW(buffer, longForm, 32768);
+  if (m == 0 || m >= 32768) return std::u16string(reinterpret_cast<const char16_t*>(buffer));
+  return std::u16string(reinterpret_cast<const char16_t*>(longForm), m);
+}
+
+}  // namespace
+
+std::string TemporaryFolder() { return wideToGbk(TemporaryFolderWide()); }
+
+int64_t FreeMegabytesOnTempDrive() {
+  std::u16string folder = TemporaryFolderWide();
+  if (folder.empty()) return 0;
+  std::vector<wchar_t> root(folder.begin(), folder.end());
+  root.push_back(L'\0');
+  if (!PathStripToRootW(root.data())) return 0;
+  ULARGE_INTEGER forCaller;
+  if (!GetDiskFreeSpaceExW(root.data(), &forCaller, nullptr, nullptr)) return 0;
+  return static_cast<int64_t>(forCaller.QuadPart >> 20);
+}
+
+bool IsExistingFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(W(Wide(path)));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+CopyResult CopyToNewFile(const std::string& from, const std::string& to) {
+  std::u16string target = Wide(to);
+  if (CopyFileW(W(Wide(from)), W(target), TRUE)) return CopyResult::Copied;
+  DWORD error = GetLastError();
+  // CopyFileW removes a partial copy of its own; a file that was there
+  // before is somebody else's and stays.
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CopyResult::NameTaken : CopyResult::Failed;
+}
+
+void RemoveFile(const std::string& path) { DeleteFileW(W(Wide(path))); }
+
+std::tm LocalTimeNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::tm local{};
+  local.tm_year = now.wYear - 1900;
+  local.tm_mon = now.wMonth - 1;
+  local.tm_mday = now.wDay;
+  local.tm_hour = now.wHour;
+  local.tm_min = now.wMinute;
+  local.tm_sec = now.wSecond;
+  local.tm_wday = now.wDayOfWeek;
+  return local;
+}
+
+}  // namespace vantaro

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "install/classify.h"
+
+namespace vantaro {
+namespace {
+
+std::string Message(std::string_view output) { return ClassifyInstallOutput(output, kInstallSuccessText).message; }
+
+TEST(Classify, SuccessIsCaseSensitiveAndWinsFirst) {
+  InstallOutcome ok = ClassifyInstallOutput("pkg: /data/local/tmp/1.apk\nFailure [INSTALL_FAILED_DEXOPT]\nSuccess", "done");
+  EXPECT_EQ(ok.message, "done");
+  EXPECT_EQ(ok.kind, StatusKind::Success);
+  EXPECT_EQ(ClassifyInstallOutput("success", kInstallSuccessText).kind, StatusKind::Error);
+  EXPECT_EQ(Message("success"), "【安装失败】未知错误");
+  EXPECT_EQ(Message(""), "【安装失败】未知错误");
+  EXPECT_EQ(ClassifyInstallOutput("Success", kEssentialsInstallSuccessText).message,
+            "【安装成功】“Korvel”已经安装到您的手机中");
+}
+
+TEST(Classify, PartRowsInOrder) {
+  EXPECT_EQ(Message("error: device not found"), "【安装失败】请确认手机已经连接到电脑上");
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_CONTAINER_ERROR]"), "【安装失败】请确认手机已经连接到电脑上");
+  EXPECT_EQ(Message("Error: Unknown option: -s"), "【安装失败】设备不支持安装到SD卡上");
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_ALREADY_EXISTS]"), "【安装失败】文件已经存在, 请先删除手机上老的版本后再试");
+  EXPECT_EQ(Message("can't find '/tmp/1.apk' to install"), "【安装失败】APK文件意外丢失");
+  // "not contain" (row 3) comes before the codes.
+  EXPECT_EQ(Message("does not contain AndroidManifest.xml INSTALL_FAILED_INVALID_APK"), "【安装失败】APK文件已经损坏");
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_INVALID_URI]"), std::string("【安装失败】内部错误，请联系") + kSupportAddress);
+  EXPECT_EQ(Message("Failure [INSTALL_PARSE_FAILED_NO_CERTIFICATES]"), Message("INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES"));
+}
+
+TEST(Classify, CurrentPhonesCodes) {
+  // Current adb words every refusal as "failed to install ...: Failure [CODE]";
+  // the code decides, not the words around it.
+  EXPECT_EQ(Message("adb: failed to install /tmp/1.apk: Failure [INSTALL_FAILED_ALREADY_EXISTS: exists]"),
+            "【安装失败】文件已经存在, 请先删除手机上老的版本后再试");
+  const char* codes[] = {"INSTALL_FAILED_VERSION_DOWNGRADE", "INSTALL_FAILED_TEST_ONLY",
+                         "INSTALL_FAILED_NO_MATCHING_ABIS",  "INSTALL_FAILED_USER_RESTRICTED",
+                         "INSTALL_FAILED_ABORTED",           "INSTALL_FAILED_VERIFICATION_FAILURE",
+                         "INSTALL_PARSE_FAILED_NOT_APK",     "INSTALL_FAILED_DEPRECATED_SDK_VERSION",
+                         "INSTALL_FAILED_MISSING_SPLIT",     "device unauthorized",
+                         "device offline"};
+  for (const char* code : codes) {
+    std::string output = std::string("adb: failed to install /tmp/1.apk: Failure [") + code + "]";
+    InstallOutcome outcome = ClassifyInstallOutput(output, kInstallSuccessText);
+    EXPECT_EQ(outcome.kind, StatusKind::Error) << code;
+    EXPECT_EQ(outcome.message.rfind("【安装失败】", 0), 0u) << code;
+    EXPECT_NE(outcome.message, "【安装失败】未知错误") << code;
+    EXPECT_NE(outcome.message, "【安装失败】APK文件意外丢失") << code;
+  }
+  EXPECT_NE(Message("adb: device unauthorized."), Message("error: device offline"));
+  EXPECT_EQ(Message("adb: device 'X1' not found"), "【安装失败】请确认手机已经连接到电脑上");
+}
+
+}  // namespace
+}  // namespace vantaro

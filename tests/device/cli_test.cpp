@@ -1,0 +1,117 @@
+// vantaro-cli's device commands against fake-adb, as a user runs them.
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "install/system.h"
+#include "support.h"
+
+namespace vantaro {
+namespace {
+
+using test::FakeAdb;
+using Lines = std::vector<std::string>;
+
+struct CliRun {
+  int exitCode;
+  std::string output;  // UTF-8, standard output and error together
+};
+
+CliRun Cli(const FakeAdb& adb, const std::string& arguments) {
+  test::TempFolder folder("cli");
+  std::string outputFile = folder.path() + "output";
+  int code = test::RunForExitCode(test::NativePath(VANTARO_CLI_PATH) + " " + arguments + " --adb " + adb.path(),
+                                  outputFile);
+  return {code, test::ReadFile(outputFile)};
+}
+
+std::string Fixture(const std::string& name) { return test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/apk/" + name); }
+
+bool Has(const std::string& utf8, const std::string& gbk) { return utf8.find(gbkToUtf8(gbk)) != std::string::npos; }
+
+const char* kOnePhone =
+    "match devices\nout List of devices attached\\nSER1\\tdevice\\n\\n\n"
+    "match -s SER1 shell getprop ro.build.version.sdk\nout 10\\n\n"
+    "match -s SER1 shell getprop\nout [ro.product.manufacturer]: [motorola]\\n[ro.product.model]: [Milestone]\\n"
+    "[ro.build.version.sdk]: [8]\\n\n"
+    "match -s SER1 install *\nout Success\\n\n"
+    "match -s SER1 shell pm list package\nout package:android\\npackage:org.fixture.demo\\n\n"
+    "match -s SER1 shell am start *\nout Starting: Intent\\n\n";
+
+TEST(Cli, InstallIssuesTheCommandsAndPrintsTheTexts) {
+  FakeAdb adb(kOnePhone);
+  CliRun run = Cli(adb, "install --sd " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Has(run.output, "安装中,请稍等...")) << run.output;
+  EXPECT_TRUE(Has(run.output, "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用")) << run.output;
+  Lines log = adb.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "devices");
+  EXPECT_EQ(log[1], "-s SER1 shell getprop ro.build.version.sdk");
+  // The copy: the temporary folder, digits only, ".apk"; removed afterwards.
+  std::string prefix = "-s SER1 install -r -s ";
+  ASSERT_EQ(log[2].rfind(prefix, 0), 0u) << log[2];
+  std::string copy = log[2].substr(prefix.size());
+  if (copy.front() == '"') copy = copy.substr(1, copy.size() - 2);
+  EXPECT_EQ(copy.rfind(gbkToUtf8(TemporaryFolder()), 0), 0u) << copy;
+  std::string name = copy.substr(copy.find_last_of("\\/") + 1);
+  EXPECT_EQ(name.substr(name.size() - 4), ".apk");
+  EXPECT_EQ(name.find_first_not_of("0123456789"), name.size() - 4) << name;
+  EXPECT_FALSE(IsExistingFile(utf8ToGbk(copy)));
+}
+
+TEST(Cli, InstallFailures) {
+  FakeAdb refused("match devices\nout SER1\\tdevice\\n\\n\nmatch -s SER1 install *\nout Failure [INSTALL_FAILED_ALREADY_EXISTS]\n");
+  CliRun run = Cli(refused, "install " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "【安装失败】文件已经存在, 请先删除手机上老的版本后再试")) << run.output;
+
+  FakeAdb two("match devices\nout List of devices attached\\nAAA\\tdevice\\nBBB\\tdevice\\n\\n\nmatch *\nout Success\n");
+  run = Cli(two, "install " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "AAA") && Has(run.output, "BBB")) << run.output;
+  EXPECT_TRUE(Has(run.output, "【错误】没有选择任何设备，单击【设备管理】重新选择")) << run.output;
+  EXPECT_EQ(two.Log(), Lines{"devices"});
+
+  run = Cli(two, "install -s BBB " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(two.Log().back().rfind("-s BBB install -r ", 0), 0u);
+
+  run = Cli(two, "install " + Fixture("not-a-zip.apk"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "【错误】不是有效的APK文件，Vantaro拒绝安装")) << run.output;
+}
+
+TEST(Cli, RunStartsThePackage) {
+  FakeAdb adb(kOnePhone);
+  CliRun run = Cli(adb, "run " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Has(run.output, "演示工具 已经在手机上运行")) << run.output;
+  // The start is detached: it may reach the log after the command ended.
+  EXPECT_EQ(adb.WaitForLog(3, 10000), (Lines{"devices", "-s SER1 shell pm list package",
+                                             "-s SER1 shell am start -n org.fixture.demo/.Main"}));
+
+  FakeAdb absent("match devices\nout SER1\\tdevice\\n\\n\nmatch -s SER1 shell pm list package\nout package:android\\n\n");
+  run = Cli(absent, "run " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "演示工具 您尚未安装，无法运行")) << run.output;
+}
+
+TEST(Cli, DevicesListsMakerModelAndLevel) {
+  FakeAdb adb(kOnePhone);
+  CliRun run = Cli(adb, "devices");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(Has(run.output, "SER1  摩托罗拉 [ Milestone ]  Android 2.2  API Level 8")) << run.output;
+  run = Cli(adb, "devices --json");
+  EXPECT_TRUE(Has(run.output, "\"serial\": \"SER1\"")) << run.output;
+  EXPECT_TRUE(Has(run.output, "\"sdkLevel\": 8")) << run.output;
+  EXPECT_TRUE(Has(run.output, "\"brandLogo\": 216")) << run.output;
+
+  FakeAdb none("match devices\nout List of devices attached\\n\\n\n");
+  run = Cli(none, "devices");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "【错误】没有找到Android设备，请检查USB连接")) << run.output;
+}
+
+}  // namespace
+}  // namespace vantaro

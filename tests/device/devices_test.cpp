@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "device/command_line.h"
+#include "device/devices.h"
+
+namespace vantaro {
+namespace {
+
+using Serials = std::vector<std::string>;
+
+TEST(DeviceListing, KeepsReadyDevicesOnly) {
+  EXPECT_EQ(ParseDeviceListing("List of devices attached\n0123456789ABCDEF\tdevice\n\n"), Serials{"0123456789ABCDEF"});
+  // Windows adb ends its lines with CR; neither CR nor tab stays in a serial.
+  EXPECT_EQ(ParseDeviceListing("List of devices attached \r\nA1\tdevice\r\nB2\toffline\r\nC3\tunauthorized\r\nD4\tdevice\r\n\r\n"),
+            (Serials{"A1", "D4"}));
+  // The daemon's start-up lines come first; the empty line ends the listing.
+  EXPECT_EQ(ParseDeviceListing("* daemon not running; starting now at tcp:5037\n* daemon started successfully\n"
+                               "List of devices attached\nemulator-5554\tdevice\n\nX9\tdevice\n"),
+            Serials{"emulator-5554"});
+  EXPECT_EQ(ParseDeviceListing("mydevice42\tdevice\n"), Serials{"my42"});
+  EXPECT_TRUE(ParseDeviceListing("").empty());
+  EXPECT_TRUE(ParseDeviceListing("error: no devices/emulators found\n").empty());
+}
+
+TEST(PropertyListing, ReadsBracketedValues) {
+  DeviceRecord r;
+  ParsePropertyListing("[ro.build.version.sdk]: [8]\n[ro.product.model]: [Nexus One]\r\n"
+                       "[ro.product.manufacturer]: [HTC]\n",
+                       r);
+  CompleteDeviceRecord(r);
+  EXPECT_EQ(r.sdkLevel, 8);
+  EXPECT_EQ(r.releaseName, "Android 2.2");
+  EXPECT_EQ(r.model, "Nexus One");
+  EXPECT_EQ(r.brandLogo, 212);
+  EXPECT_EQ(DeviceHardwareText(r), "HTC [ Nexus One ]");
+  EXPECT_EQ(DeviceApiLevelText(r), "API Level 8");
+
+  // Missing properties and lines without a bracket pair leave values alone.
+  ParsePropertyListing("ro.product.model: none\nx] [ro.product.model\n[gsm.operator]: [x]\n", r);
+  EXPECT_EQ(r.model, "Nexus One");
+  ParsePropertyListing("[ro.product.model]: [first]\n[ro.product.model]: [second]\n", r);
+  EXPECT_EQ(r.model, "second");
+}
+
+TEST(PropertyListing, LeadingIntegers) {
+  EXPECT_EQ(ParseLeadingInt("8"), 8);
+  EXPECT_EQ(ParseLeadingInt("  -12abc"), -12);
+  EXPECT_EQ(ParseLeadingInt("+7"), 7);
+  EXPECT_EQ(ParseLeadingInt("REL"), 0);
+  EXPECT_EQ(ParseLeadingInt("99999999999999999999"), 2147483647);
+  EXPECT_EQ(ParseLeadingInt("-99999999999999999999"), -2147483647 - 1);
+}
+
+TEST(Brands, LogosAndDisplayTexts) {
+  EXPECT_EQ(BrandTable("Motorola"), 216);
+  EXPECT_EQ(DisplayMaker("Motorola"), "Motorola");
+  EXPECT_EQ(DisplayMaker("motorola"), "摩托罗拉");
+  EXPECT_EQ(DisplayMaker("meizu motorola"), "魅族 motorola");
+  EXPECT_EQ(BrandTable("HTC"), 212);
+  EXPECT_EQ(BrandTable("Xiaomi"), kDefaultBrandLogo);
+  EXPECT_EQ(BrandTable("acer-motorola"), 207);  // first row that occurs
+  EXPECT_EQ(DisplayModel("meizu_m9"), "m9");
+  // A GBK character whose trail byte reads as "H", then "TC", is no HTC.
+  EXPECT_EQ(BrandTable("\xB0\x48TC"), kDefaultBrandLogo);
+}
+
+TEST(CommandLine, FormatAndQuote) {
+  EXPECT_EQ(FormatCommand("%s -s %s install -r%s %s", {"adb", "SER", " -s", "/t/1.apk"}), "adb -s SER install -r -s /t/1.apk");
+  EXPECT_EQ(FormatCommand("%s -s %s install -r%s %s", {"adb", "SER", "", "/t/1.apk"}), "adb -s SER install -r /t/1.apk");
+  EXPECT_EQ(QuoteIfSpaced("C:\\a b\\1.apk"), "\"C:\\a b\\1.apk\"");
+  EXPECT_EQ(QuoteIfSpaced("/tmp/1.apk"), "/tmp/1.apk");
+}
+
+TEST(CommandLine, SplitsLikeWindows) {
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(SplitCommandLine("adb -s X\tinstall \"/a b/1.apk\""), (Args{"adb", "-s", "X", "install", "/a b/1.apk"}));
+  EXPECT_EQ(SplitCommandLine(R"(p a\\"b c" d\"e f\g)"), (Args{"p", R"(a\b c)", R"(d"e)", R"(f\g)"}));
+  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\adb.exe\" devices"), (Args{"C:\\Program Files\\adb.exe", "devices"}));
+  // An unquoted tool path with spaces still names the tool.
+  auto isTool = [](const std::string& p) { return p == "/opt/my tools/adb"; };
+  EXPECT_EQ(SplitCommandLine("/opt/my tools/adb devices", isTool), (Args{"/opt/my tools/adb", "devices"}));
+  EXPECT_EQ(SplitCommandLine("/opt/other tools/adb devices", isTool), (Args{"/opt/other", "tools/adb", "devices"}));
+  EXPECT_TRUE(SplitCommandLine("  \t ").empty());
+}
+
+}  // namespace
+}  // namespace vantaro

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "device/current_device.h"
+#include "install/install_job.h"
+#include "install/system.h"
+#include "support.h"
+
+namespace vantaro {
+namespace {
+
+using test::FakeAdb;
+using Lines = std::vector<std::string>;
+
+struct Message {
+  std::string text;
+  StatusKind kind;
+  bool operator==(const Message& o) const { return text == o.text && kind == o.kind; }
+};
+
+class RecordingLine : public MessageLine {
+ public:
+  void ShowMessage(const std::string& text, StatusKind kind) override { messages.push_back({text, kind}); }
+  std::vector<Message> messages;
+};
+
+std::string OneDevice(int sdk) {
+  return test::DeviceListingRule({"SER1"}) + "match -s SER1 shell getprop ro.build.version.sdk\nout " +
+         std::to_string(sdk) + "\\r\\n\nmatch -s SER1 install *\nout \\tpkg: /data/local/tmp/x.apk\\r\\nSuccess\\r\\n\n";
+}
+
+// An install with fake-adb, a package whose own name has Chinese and a
+// space, a temporary folder of its own and a fixed clock.
+class InstallJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CurrentDevice::Set(std::string());
+    package = files.path() + "演示 包.apk";
+    test::WriteFile(package, "package bytes");
+    temporary = files.path() + "tmp" + test::PathSeparator();
+    ASSERT_TRUE(test::MakeFolder(temporary));
+    request.path = package;
+    request.fileSize = 13;
+    request.sdCardAllowed = true;
+    request.sdBoxTicked = true;
+    services.freeMegabytes = [this] { return free; };
+    services.temporaryFolder = [this] { return temporary; };
+    services.localTime = [] {
+      std::tm t{};
+      t.tm_year = 111;  // 2011-05-03 09:05:07
+      t.tm_mon = 4;
+      t.tm_mday = 3;
+      t.tm_hour = 9;
+      t.tm_min = 5;
+      t.tm_sec = 7;
+      return t;
+    };
+  }
+  bool Install(FakeAdb& adb) {
+    services.bridge.adbPath = adb.path();
+    return InstallPackage(request, services, line);
+  }
+  // The copy as the log shows it (UTF-8).
+  std::string CopyInLog(const std::string& name) { return gbkToUtf8(temporary + name); }
+
+  test::TempFolder files{"install"};
+  std::string package, temporary;
+  InstallRequest request;
+  InstallServices services;
+  RecordingLine line;
+  int64_t free = 100;
+};
+
+TEST_F(InstallJob, CommandWithSdOptionAtLevel8) {
+  FakeAdb adb(OneDevice(8));
+  EXPECT_TRUE(Install(adb));
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop ro.build.version.sdk",
+                              "-s SER1 install -r -s " + CopyInLog("2011050390507.apk")}));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kWaitText, StatusKind::Progress},
+                                                 {kInstallSuccessText, StatusKind::Success}}));
+  EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));  // the copy is gone
+  EXPECT_EQ(CurrentDevice::Get(), "SER1");
+}
+
+TEST_F(InstallJob, NoSdOptionAtLevel7OrUnticked) {
+  FakeAdb adb(OneDevice(7));
+  EXPECT_TRUE(Install(adb));
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r " + CopyInLog("2011050390507.apk"));
+  // Unticked: the level is not even asked for.
+  FakeAdb again(OneDevice(8));
+  request.sdBoxTicked = false;
+  EXPECT_TRUE(Install(again));
+  EXPECT_EQ(again.Log(), (Lines{"devices", "-s SER1 install -r " + CopyInLog("2011050390507.apk")}));
+}
+
+TEST_F(InstallJob, TemporaryFolderWithSpaceIsQuoted) {
+  temporary = files.path() + "临时 文件夹" + test::PathSeparator();
+  ASSERT_TRUE(test::MakeFolder(temporary));
+  FakeAdb adb(OneDevice(7));
+  EXPECT_TRUE(Install(adb));
+  // fake-adb writes an argument with a space in quotes: it arrived whole.
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r \"" + CopyInLog("2011050390507.apk") + "\"");
+}
+
+TEST_F(InstallJob, TakenNameGetsMoreDigitsAndIsLeftAlone) {
+  // Another job of the same second already holds the name.
+  test::WriteFile(temporary + "2011050390507.apk", "the other job's copy");
+  FakeAdb adb(OneDevice(7));
+  EXPECT_TRUE(Install(adb));
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r " + CopyInLog("20110503905071.apk"));
+  EXPECT_EQ(test::ReadFile(temporary + "2011050390507.apk"), "the other job's copy");
+  EXPECT_FALSE(IsExistingFile(temporary + "20110503905071.apk"));
+}
+
+TEST_F(InstallJob, SpaceRuleAndWaitingTexts) {
+  FakeAdb adb(OneDevice(7));
+  free = 0;
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kNoSpaceText, StatusKind::Error}}));
+  EXPECT_EQ(adb.Log(), Lines{"devices"});
+
+  // 3 GiB needs more than 3072 MiB free.
+  request.fileSize = int64_t{3} << 30;
+  free = 3072;
+  line.messages.clear();
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages.front().text, kNoSpaceText);
+  free = 3073;
+  line.messages.clear();
+  EXPECT_TRUE(Install(adb));
+  EXPECT_EQ(line.messages.front().text, kLongWaitText);
+
+  request.fileSize = 10000000;
+  line.messages.clear();
+  Install(adb);
+  EXPECT_EQ(line.messages.front().text, kWaitText);
+  request.fileSize = 10000001;
+  line.messages.clear();
+  Install(adb);
+  EXPECT_EQ(line.messages.front().text, kLongWaitText);
+}
+
+TEST_F(InstallJob, DeviceResolutionFailures) {
+  FakeAdb two(test::DeviceListingRule({"A", "B"}));
+  std::vector<std::string> offered;
+  services.chooser = [&offered](const std::vector<std::string>& serials) {
+    offered = serials;
+    return std::string();
+  };
+  EXPECT_FALSE(Install(two));
+  EXPECT_EQ(offered, (Lines{"A", "B"}));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kNoneChosenText, StatusKind::Error}}));
+  EXPECT_EQ(CurrentDevice::Get(), "");
+
+  services.chooser = [](const std::vector<std::string>&) { return std::string("B"); };
+  EXPECT_EQ(ResolveTargetDevice(services.bridge, services.chooser), ResolveResult::Chosen);
+  EXPECT_EQ(CurrentDevice::Get(), "B");
+
+  FakeAdb none("match devices\nout * daemon not running; starting now at tcp:5037\\nList of devices attached\\nX\\toffline\\n\\n\n");
+  line.messages.clear();
+  EXPECT_FALSE(Install(none));
+  EXPECT_EQ(line.messages.back().text, kNoDeviceText);
+  EXPECT_EQ(CurrentDevice::Get(), "B");  // unchanged
+
+  line.messages.clear();
+  services.bridge.adbPath = files.path() + "no-such-adb";
+  EXPECT_FALSE(InstallPackage(request, services, line));
+  EXPECT_EQ(line.messages.back().text, kStartFailedText);
+  EXPECT_EQ(CurrentDeviceSdkLevel(services.bridge), -1);
+}
+
+TEST_F(InstallJob, PackageFileChecks) {
+  FakeAdb adb(OneDevice(7));
+  request.path = files.path() + "gone.apk";
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages.back().text, kNoPackageText);
+  EXPECT_TRUE(adb.Log().empty());
+
+  // Deleted after the device and space rules.
+  request.path = package;
+  services.resolveDevice = [this] {
+    RemoveFile(package);
+    CurrentDevice::Set("SER1");
+    return ResolveResult::Chosen;
+  };
+  line.messages.clear();
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kPackageLostText, StatusKind::Error}}));
+}
+
+TEST_F(InstallJob, ToolThatDoesNotStartAndFailureOutput) {
+  services.resolveDevice = [] {
+    CurrentDevice::Set("SER1");
+    return ResolveResult::Chosen;
+  };
+  request.sdBoxTicked = false;
+  services.bridge.adbPath = files.path() + "no-such-adb";
+  EXPECT_FALSE(InstallPackage(request, services, line));
+  EXPECT_EQ(line.messages.back(), (Message{kToolMissingText, StatusKind::Error}));
+  EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));
+
+  FakeAdb adb("match -s SER1 install *\nout adb: failed to install x.apk: Failure [INSTALL_FAILED_OLDER_SDK]\\n\n");
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages.back(), (Message{"【安装失败】该软件版本过老, 请联系APK文件的开发商", StatusKind::Error}));
+}
+
+TEST_F(InstallJob, EssentialsVariant) {
+  FakeAdb adb(OneDevice(8));
+  InstallRequest essentials = InstallRequest::Essentials(package);
+  essentials.fileSize = 50000000;
+  services.bridge.adbPath = adb.path();
+  free = 20;
+  EXPECT_FALSE(InstallStep(essentials, services, line));
+  EXPECT_EQ(line.messages.back().text, kNoSpaceText);
+  free = 21;
+  line.messages.clear();
+  EXPECT_TRUE(InstallStep(essentials, services, line));
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install " + CopyInLog("2011050390507.apk"));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kWaitText, StatusKind::Progress},
+                                                 {kEssentialsInstallSuccessText, StatusKind::Success}}));
+}
+
+}  // namespace
+}  // namespace vantaro

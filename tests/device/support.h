@@ -1,0 +1,72 @@
+#pragma once
+// Test support for the device and install tests: fake-adb with a scenario
+// per test, and the few platform services the tests need themselves.
+
+#include <string>
+#include <vector>
+
+namespace vantaro::test {
+
+// Platform services (support_posix.cpp / support_win32.cpp). Paths are GBK.
+void SetEnvironment(const std::string& name, const std::string& value);
+bool MakeFolder(const std::string& path);
+void RemoveTree(const std::string& path);
+bool ProcessAlive(long pid);
+void KillProcess(long pid);
+// Runs a command line (GBK, split as the runner splits it) with standard
+// output and error into the file at outputPath; waits for it and returns its
+// exit code, -1 when it did not start.
+int RunForExitCode(const std::string& commandLine, const std::string& outputPath);
+// A path from the build system as the platform writes it.
+std::string NativePath(const std::string& path);
+char PathSeparator();
+// "adb.exe" on Windows, "adb" elsewhere.
+std::string AdbFileName();
+void MakeExecutable(const std::string& path);
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& leaf = "vantaro-test");
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  // The folder, ending with a path separator.
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+// fake-adb with its own scenario and log. The environment points every
+// fake-adb the test starts (also through vantaro-cli) at them. Processes it
+// leaves running (holders, endless writers) are ended at destruction.
+class FakeAdb {
+ public:
+  explicit FakeAdb(const std::string& scenario);
+  ~FakeAdb();
+
+  // The tool's path, as the first element of command lines.
+  std::string path() const;
+  // The command lines it received, in order (UTF-8, arguments only).
+  std::vector<std::string> Log() const;
+  // Waits up to ms for the log to hold count lines.
+  std::vector<std::string> WaitForLog(size_t count, unsigned ms) const;
+  // Process ids of holders and endless writers it started.
+  std::vector<long> Lingering() const;
+  const TempFolder& folder() const { return folder_; }
+
+ private:
+  TempFolder folder_;
+  std::string log_;
+};
+
+// A listing of adb "devices" with the given ready serials.
+std::string DeviceListingRule(const std::vector<std::string>& serials);
+
+void SleepMs(unsigned ms);
+
+}  // namespace vantaro::test

@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include "base/text.h"
+#include "support.h"
+
+namespace vantaro::test {
+namespace {
+std::wstring W(const std::string& gbk) {
+  std::u16string wide = gbkToWide(gbk);
+  return std::wstring(wide.begin(), wide.end());
+}
+}  // namespace
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  _wputenv_s(W(name).c_str(), W(value).c_str());
+}
+
+bool MakeFolder(const std::string& path) { return CreateDirectoryW(W(path).c_str(), nullptr) != 0; }
+
+void RemoveTree(const std::string& path) {
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(W(folder + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::u16string wideName(reinterpret_cast<const char16_t*>(entry.cFileName));
+      std::string name = wideToGbk(wideName);
+      if (name == "." || name == "..") continue;
+      std::string child = folder + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+      else DeleteFileW(W(child).c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(W(folder).c_str());
+}
+
+bool ProcessAlive(long pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!process) return false;
+  bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return alive;
+}
+
+void KillProcess(long pid) {
+  if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid))) {
+    TerminateProcess(process, 1);
+    CloseHandle(process);
+  }
+}
+
+int RunForExitCode(const std::string& commandLine, const std::string& outputPath) {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE output = CreateFileW(W(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return -1;
+  std::wstring command = W(commandLine);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = output;
+  si.hStdError = output;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(output);
+  if (!started) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
+std::string NativePath(const std::string& path) {
+  std::string out = path;
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+  }
+  return out;
+}
+
+char PathSeparator() { return '\\'; }
+
+std::string AdbFileName() { return "adb.exe"; }
+
+void MakeExecutable(const std::string&) {}
+
+void SleepMs(unsigned ms) { Sleep(ms); }
+
+}  // namespace vantaro::test
