@@ -66,6 +66,16 @@ std::vector<std::string_view> ListingLines(std::string_view text) {
   return lines;
 }
 
+bool IsPlainSerial(std::string_view serial) {
+  if (serial.empty()) return false;
+  for (char c : serial) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+                 c == '_' || c == ':' || c == '@';
+    if (!plain) return false;
+  }
+  return true;
+}
+
 std::vector<std::string> ParseDeviceListing(std::string_view listing) {
   std::vector<std::string> serials;
   for (std::string_view line : ListingLines(listing)) {
@@ -77,24 +87,13 @@ std::vector<std::string> ParseDeviceListing(std::string_view listing) {
     RemoveAll(serial, "device");
     RemoveAll(serial, " ");
     while (!serial.empty() && IsSpace(serial.back())) serial.pop_back();
+    // Every device command carries the serial on adb's command line: a
+    // serial with quotes, tabs or other odd characters could add arguments
+    // of its own, so such a device is not listed.
+    if (!IsPlainSerial(serial)) continue;
     serials.push_back(std::move(serial));
   }
   return serials;
-}
-
-int32_t ParseLeadingInt(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int32_t>(value);
 }
 
 void ParsePropertyListing(std::string_view listing, DeviceRecord& record) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/numbers.h"
+
 namespace vantaro {
 
 // Maker logos among the program's bitmaps.
@@ -28,13 +30,13 @@ struct DeviceRecord {
 // listing order.
 std::vector<std::string> ParseDeviceListing(std::string_view listing);
 
+// True for serials made only of letters, digits and ". - _ : @" (USB
+// serials, emulator-5554, 192.168.1.5:5555, mDNS service names).
+bool IsPlainSerial(std::string_view serial);
+
 // Applies the lines of a "getprop" listing to sdkLevel, manufacturer and
 // model; properties the listing lacks keep their values.
 void ParsePropertyListing(std::string_view listing, DeviceRecord& record);
-
-// The decimal integer at the start of text (after white space, with an
-// optional sign); 0 when there are no digits. Clamped to 32 bits.
-int32_t ParseLeadingInt(std::string_view text);
 
 // Logo bitmap for a manufacturer text.
 int32_t BrandTable(std::string_view manufacturer);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/bytes.h"
+#include "package/chunk.h"
 #include "package/string_pool.h"
 
 namespace vantaro {
@@ -172,14 +173,11 @@ class Decoder {
   }
 
  private:
-  // The chunk at pos, whose header and declared size must lie inside doc.
-  bool chunkAt(ByteView doc, size_t pos, ByteView& chunk, uint16_t& type) {
+  // Node chunks carry a line number and a comment after the common header.
+  static bool chunkAt(ByteView doc, size_t pos, ByteView& chunk, uint16_t& type) {
     uint16_t headerSize;
-    uint32_t size;
-    if (!doc.u16(pos, type) || !doc.u16(pos + 2, headerSize) || !doc.u32(pos + 4, size)) return false;
-    if (headerSize < 8 || size < headerSize) return false;
-    if (type >= kFirstNodeType && type <= kLastNodeType && headerSize < 16) return false;
-    return doc.sub(pos, size, chunk);
+    if (!vantaro::chunkAt(doc, pos, chunk, type, headerSize)) return false;
+    return !(type >= kFirstNodeType && type <= kLastNodeType && headerSize < 16);
   }
 
   const std::string* string(uint32_t index) {

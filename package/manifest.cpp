@@ -2,10 +2,11 @@
 
 #include <pugixml.hpp>
 
-#include <climits>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
+
+#include "base/numbers.h"
 
 namespace vantaro {
 namespace {
@@ -55,23 +56,6 @@ bool parseReference(const char* value, uint32_t& id) {
   }
   id = result;
   return true;
-}
-
-// Leading decimal digits, with an optional sign; no digits give 0.
-int32_t parseLeadingInt(const char* value) {
-  const char* p = value;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '-' || *p == '+') negative = *p++ == '-';
-  long long n = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    n = n * 10 + (*p - '0');
-    if (n > INT_MAX) n = INT_MAX + 1LL;
-  }
-  if (negative) n = -n;
-  if (n > INT_MAX) return INT_MAX;
-  if (n < INT_MIN) return INT_MIN;
-  return static_cast<int32_t>(n);
 }
 
 void analyzeManifestElement(pugi::xml_node manifest, PackageInfo& info, PackageDisplay& display) {
@@ -189,7 +173,7 @@ bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display)
   analyzeApplication(doc.select_node("manifest//application").node(), info, display);
 
   pugi::xml_node sdk = doc.select_node("manifest//uses-sdk").node();
-  if (pugi::xml_attribute min = sdk.attribute("minSdkVersion")) info.minSdk = parseLeadingInt(min.value());
+  if (pugi::xml_attribute min = sdk.attribute("minSdkVersion")) info.minSdk = ParseLeadingInt(min.value());
   display.setText(kMinReleaseField, releaseNameForApiLevel(info.minSdk));
 
   analyzeIntentFilters(doc, info);

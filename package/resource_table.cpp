@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
+#include "package/chunk.h"
 #include "package/package_info.h"
 
 namespace vantaro {
@@ -20,13 +21,6 @@ constexpr uint16_t kEntryComplex = 0x0001;
 constexpr uint16_t kEntryCompact = 0x0008;
 constexpr uint32_t kNoEntry = 0xFFFFFFFF;
 constexpr uint8_t kTypeString = 0x03;
-
-bool chunkAt(ByteView data, size_t pos, ByteView& chunk, uint16_t& type, uint16_t& headerSize) {
-  uint32_t size;
-  if (!data.u16(pos, type) || !data.u16(pos + 2, headerSize) || !data.u32(pos + 4, size)) return false;
-  if (headerSize < 8 || size < headerSize) return false;
-  return data.sub(pos, size, chunk);  // a chunk that runs past the data ends the walk
-}
 
 int localeRank(const ResourceConfig& c) {
   bool chinese = c.language[0] == 'z' && c.language[1] == 'h';

@@ -19,6 +19,8 @@ TEST(DeviceListing, KeepsReadyDevicesOnly) {
             Serials{"emulator-5554"});
   EXPECT_EQ(ParseDeviceListing("mydevice42\tdevice\n"), Serials{"my42"});
   EXPECT_TRUE(ParseDeviceListing("").empty());
+  // Serials that could carry arguments of their own onto adb's command line.
+  EXPECT_EQ(ParseDeviceListing("a\"b\tdevice\nx\t-s y\tdevice\n192.168.1.5:5555\tdevice\n"), Serials{"192.168.1.5:5555"});
   EXPECT_TRUE(ParseDeviceListing("error: no devices/emulators found\n").empty());
 }
 
