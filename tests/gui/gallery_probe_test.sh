@@ -2,23 +2,17 @@
 # Drives the widget gallery from outside with ui-probe, as a user would:
 # texts, clicks, keys, pixels, a screenshot, dragging by the caption band.
 # Usage: gallery_probe_test.sh GALLERY.exe UI-PROBE.exe WINE-ENV [SHOT.png]
-# Starts (and ends, by process id) its own virtual display when none is set.
+# Runs on a virtual display of its own when none is set.
 set -euo pipefail
 gallery="$1" probe_exe="$2" wine_env="$3" shot="${4:-}"
 
-xvfb_pid="" gallery_pid=""
+if [ -z "${DISPLAY:-}" ]; then exec "$(dirname "${BASH_SOURCE[0]}")/with-display" "$0" "$@"; fi
+
+gallery_pid=""
 cleanup() {
   if [ -n "$gallery_pid" ]; then kill "$gallery_pid" 2>/dev/null || true; wait "$gallery_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  fifo="$(mktemp -u)"; mkfifo "$fifo"
-  Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$fifo" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  read -r num < "$fifo"; rm -f "$fifo"
-  export DISPLAY=":$num"
-fi
 
 probe() { "$wine_env" wine "$probe_exe" "$@"; }
 failures=0 passes=0
