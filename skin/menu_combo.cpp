@@ -95,7 +95,7 @@ void SkinComboBox::SetIconList(HIMAGELIST list) {
 }
 
 bool SkinComboBox::Create(HWND parent, int id, const RECT& rect) {
-  DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE |
                 CBS_HASSTRINGS;
   return create(L"ComboBox", L"", style, rect, parent, id);
 }

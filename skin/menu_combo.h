@@ -57,7 +57,8 @@ class SkinComboBox : public ui::Control {
 
   // Keeps a private copy of list (16 x 16 icons, index = item index).
   void SetIconList(HIMAGELIST list);
-  // Creates the box by code with the style the template gives it.
+  // Creates the box by code: a drop-down list of variable-height owner-drawn
+  // items with stored strings (each measured at 20 pixels).
   bool Create(HWND parent, int id, const RECT& rect);
 
   int currentIndex() const { return currentIndex_; }
