@@ -5,6 +5,7 @@
 
 #include "essentials/catalog.h"
 #include "install/launch.h"
+#include "support.h"
 
 namespace vantaro {
 namespace {
@@ -146,6 +147,17 @@ TEST(CatalogTable, TextsFitTheRowRecordAndIdentifiersAreDistinctPackageNames) {
   }
   EXPECT_EQ(ids.size(), 12u);
   EXPECT_EQ(icons.size(), 12u);
+}
+
+// The build makes a stand-in package file for every row, named after its
+// identifier: a zip archive whose one member names the package.
+TEST(CatalogTable, TheBuildMakesAStandInPackageForEveryRow) {
+  for (const EssentialsRowSpec& row : kEssentialsRows) {
+    SCOPED_TRACE(row.packageId);
+    std::string bytes = test::ReadFile(test::NativePath(VANTARO_STANDINS_DIR "/") + row.packageId + ".apk");
+    EXPECT_EQ(bytes.substr(0, 4), "PK\x03\x04");
+    EXPECT_NE(bytes.find(std::string("assets/") + row.packageId + ".txt"), std::string::npos);
+  }
 }
 
 }  // namespace

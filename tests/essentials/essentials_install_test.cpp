@@ -10,6 +10,7 @@
 #include "essentials/essentials_install.h"
 #include "install/classify.h"
 #include "install/system.h"
+#include "peeking_runner.h"
 #include "support.h"
 
 namespace vantaro {
@@ -30,19 +31,7 @@ class RecordingLine : public MessageLine {
   std::vector<Message> messages;
 };
 
-// Runs the real tool (fake-adb) and notes, before each install, which
-// stand-in package the temporary copy holds.
-class PeekingRunner : public CommandRunner {
- public:
-  CapturedOutput RunCaptured(const std::string& commandLine, size_t limit) override {
-    std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.size() >= 2 && args[args.size() - 2] == "install") copies.push_back(test::ReadFile(args.back()));
-    return CommandRunner::System().RunCaptured(commandLine, limit);
-  }
-  std::vector<std::string> copies;
-};
-
-std::string StandIn(const std::string& id) { return "stand-in " + id; }
+using test::StandIn;
 
 std::string PhoneRule(const std::string& serial, const std::string& installOutput) {
   return "match -s " + serial + " install *\nout " + installOutput + "\n";
@@ -82,7 +71,7 @@ class EssentialsRun : public ::testing::Test {
   test::TempFolder files{"essentials"};
   std::string temporary, program;
   std::vector<EssentialsChoice> choices;
-  PeekingRunner runner;
+  test::PeekingRunner runner;
   InstallServices services;
   RecordingLine line;
   int64_t free = 100;
@@ -95,7 +84,7 @@ TEST_F(EssentialsRun, TickedRowFirstThenTheMissingBaseFrameworkWithoutReplace) {
   FakeAdb adb(test::DeviceListingRule({"SER1"}) + PhoneRule("SER1", "Success"));
   Tick({3});
   EXPECT_EQ(Run(adb), EssentialsRunEnd::Done);
-  EXPECT_EQ(runner.copies, (Lines{StandIn("com.korvel.TaskDesk"), StandIn("com.korvel.Korvel")}));
+  EXPECT_EQ(runner.copies(), (Lines{StandIn("com.korvel.TaskDesk"), StandIn("com.korvel.Korvel")}));
   Lines log = adb.Log();
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[0], "devices");  // the device is resolved for every package
@@ -132,7 +121,7 @@ TEST_F(EssentialsRun, AbsentPackageFileIsSkippedAndReportedOnlyByTheResult) {
   RemoveFile(program + "com.korvel.AppDesk.apk");
   ASSERT_FALSE(IsExistingFile(program + "com.korvel.AppDesk.apk"));
   EXPECT_EQ(Run(adb), EssentialsRunEnd::ComponentMissing);
-  EXPECT_EQ(runner.copies, (Lines{StandIn("com.korvel.FileDesk"), StandIn("com.korvel.Sweeper")}));
+  EXPECT_EQ(runner.copies(), (Lines{StandIn("com.korvel.FileDesk"), StandIn("com.korvel.Sweeper")}));
   EXPECT_EQ(line.messages.back(), kInstalled);
 
   // A package path that would not fit in 260 characters counts as absent.
@@ -186,7 +175,7 @@ TEST_F(EssentialsRun, APackageAlreadyOnThePhoneFailsAndTheRunGoesOn) {
   choices[0].installed = true;
   Tick({7, 9});
   EXPECT_EQ(Run(adb), EssentialsRunEnd::Done);
-  EXPECT_EQ(runner.copies, (Lines{StandIn("com.korvel.HomeDesk"), StandIn("com.korvel.Torch")}));
+  EXPECT_EQ(runner.copies(), (Lines{StandIn("com.korvel.HomeDesk"), StandIn("com.korvel.Torch")}));
   const Message exists{"【安装失败】文件已经存在, 请先删除手机上老的版本后再试", StatusKind::Error};
   EXPECT_EQ(line.messages, (std::vector<Message>{kWait, exists, kWait, exists}));
 }
