@@ -1,0 +1,115 @@
+#include "settings/file_association.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace vantaro {
+
+const wchar_t* const kApkExtension = L".apk";
+const wchar_t* const kApkProgId = L"Lorimex.apk";
+
+namespace {
+
+const wchar_t* const kDescription = L"Android程序安装包 (.apk)";
+const wchar_t* const kUserClasses = L"Software\\Classes\\";
+const wchar_t* const kExplorerApk = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.apk";
+
+class Key {
+ public:
+  Key() = default;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  ~Key() { close(); }
+
+  bool create(HKEY root, const std::wstring& path) {
+    close();
+    return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                           &key_, nullptr) == ERROR_SUCCESS;
+  }
+  bool open(HKEY root, const std::wstring& path) {
+    close();
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &key_) == ERROR_SUCCESS;
+  }
+  void close() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+  // A plain string value, its terminating NUL counted in the size.
+  void write(const wchar_t* name, const std::wstring& data) const {
+    RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  }
+  // True when the default value is a string equal to expected, letter case
+  // included. A value of any other length is not read at all.
+  bool defaultEquals(const std::wstring& expected) const {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key_, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    const DWORD bare = static_cast<DWORD>(expected.size() * sizeof(wchar_t));
+    if (size != bare && size != bare + sizeof(wchar_t)) return false;
+    std::wstring data(expected.size() + 1, L'\0');
+    DWORD read = size;
+    if (RegQueryValueExW(key_, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read) !=
+            ERROR_SUCCESS ||
+        read != size)
+      return false;
+    data.resize(expected.size());
+    return data == expected;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+std::wstring FileAssociation::ProgramPath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::wstring();
+    if (n < buffer.size()) return std::wstring(buffer.data(), n);
+    if (buffer.size() >= 32768) return std::wstring();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring FileAssociation::CommandFor(const std::wstring& programPath) {
+  return L"\"" + programPath + L"\" \"%1\"";
+}
+
+void FileAssociation::Register() {
+  const std::wstring program = ProgramPath();
+  const std::wstring progId = kApkProgId;
+  struct Entry {
+    std::wstring key;
+    std::wstring data;
+  };
+  const Entry classes[] = {
+      {kApkExtension, progId},
+      {progId, kDescription},
+      {progId + L"\\DefaultIcon", program + L",0"},
+      {progId + L"\\shell\\open\\command", CommandFor(program)},
+  };
+  Key key;
+  for (const Entry& entry : classes) {
+    // Where the classes root refuses (a user without administrator rights),
+    // the user's own classes serve the same purpose.
+    if (key.create(HKEY_CLASSES_ROOT, entry.key) || key.create(HKEY_CURRENT_USER, kUserClasses + entry.key))
+      key.write(nullptr, entry.data);
+  }
+  if (key.create(HKEY_CURRENT_USER, kExplorerApk)) key.write(L"Progid", progId);
+  key.close();
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+}
+
+bool FileAssociation::IsRegistered() const {
+  Key key;
+  if (!key.open(HKEY_CLASSES_ROOT, kApkExtension) || !key.defaultEquals(kApkProgId)) return false;
+  const std::wstring command = std::wstring(kApkProgId) + L"\\shell\\open\\command";
+  return key.open(HKEY_CLASSES_ROOT, command) && key.defaultEquals(CommandFor(ProgramPath()));
+}
+
+}  // namespace vantaro

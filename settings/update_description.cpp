@@ -1,0 +1,123 @@
+#include "settings/update_description.h"
+
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/numbers.h"
+#include "base/text.h"
+
+namespace vantaro {
+
+const char* const kNewVersionText = "发现新版本,正在下载";
+const char* const kNoNewVersionText = "没有发现新版本";
+const char* const kCheckFailedText = "网络连接超时，请稍后再试";
+const char* const kDownloadDoneText = "新版本已经下载完成";
+const char* const kCancelledText = "您已经取消了下载新版本，单击“检查更新” 可以重新下载新版本";
+const char* const kDownloadIncompleteText = "下载的文件不完整";
+
+namespace {
+
+bool isNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+         c == '_';
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9 name devices in every folder, with
+// any extension.
+bool isDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  for (const char* device : {"con", "prn", "aux", "nul"})
+    if (equalsAsciiNoCase(stem, device)) return true;
+  if (stem.size() == 4 && stem[3] >= '0' && stem[3] <= '9')
+    return equalsAsciiNoCase(stem.substr(0, 3), "com") || equalsAsciiNoCase(stem.substr(0, 3), "lpt");
+  return false;
+}
+
+}  // namespace
+
+UpdateOffer ReadUpdateDescription(std::string_view xml, int32_t ownVersion) {
+  UpdateOffer offer;
+  pugi::xml_document document;
+  if (!document.load_buffer(xml.data(), xml.size())) return offer;
+  pugi::xml_node root = document.child("root");
+  if (!root) return offer;
+  offer.readable = true;
+  for (pugi::xml_attribute attribute : root.attributes()) {
+    if (std::strcmp(attribute.name(), "version") == 0) {
+      offer.versionSeen = true;
+      offer.newer = ownVersion < ParseLeadingInt(attribute.value());
+    } else if (std::strcmp(attribute.name(), "url") == 0) {
+      offer.urlSeen = true;
+      offer.url = utf8ToGbk(attribute.value());
+    }
+  }
+  return offer;
+}
+
+int32_t VersionNumber(std::string_view versionText) {
+  std::string digits;
+  for (char c : versionText)
+    if (c != '.') digits.push_back(c);
+  return ParseLeadingInt(digits);
+}
+
+std::string DownloadFileName(std::string_view address) {
+  address = address.substr(0, address.find_first_of("?#"));
+  size_t slash = address.find_last_of("/\\");
+  if (slash != std::string_view::npos) address.remove_prefix(slash + 1);
+
+  std::string name;
+  for (char c : address)
+    if (isNameCharacter(c)) name.push_back(c);
+  for (size_t dots; (dots = name.find("..")) != std::string::npos;) name.erase(dots, 2);
+  // The file system drops trailing dots; a name of dots alone is no name.
+  while (!name.empty() && name.back() == '.') name.pop_back();
+  constexpr size_t kLongest = 100;
+  if (name.size() > kLongest) name.erase(0, name.size() - kLongest);  // keep the extension
+  if (name.empty()) name = "download";
+  if (isDeviceName(name)) name = "_" + name;
+  return name;
+}
+
+bool IsSetupName(std::string_view fileName) { return equalsAsciiNoCase(fileName, kSetupName); }
+
+int DownloadPercent(int64_t received, int64_t total) {
+  if (total <= 0 || received <= 0) return 0;
+  if (received >= total) return 100;
+  return static_cast<int>(received * 100 / total);
+}
+
+int DownloadSpeed(int64_t received, int64_t elapsedSeconds) {
+  if (elapsedSeconds < 1) elapsedSeconds = 1;
+  int64_t speed = (received / 1024) / elapsedSeconds;
+  return speed > INT32_MAX ? INT32_MAX : static_cast<int>(speed);
+}
+
+std::string DownloadProgressText(int64_t received, int64_t total, int64_t elapsedSeconds) {
+  char text[160];
+  int speed = DownloadSpeed(received, elapsedSeconds);
+  if (total > 0)
+    std::snprintf(text, sizeof text, "正在下载新版本，已经完成了 %d %%, 当前速度为 %d KB/s",
+                  DownloadPercent(received, total), speed);
+  else
+    std::snprintf(text, sizeof text, "正在下载新版本，已经接收了 %lld KB, 当前速度为 %d KB/s",
+                  static_cast<long long>(received / 1024), speed);
+  return text;
+}
+
+std::string NetworkErrorText(std::string_view reason) {
+  return std::string("网络错误，错误信息 ").append(reason);
+}
+
+}  // namespace vantaro
