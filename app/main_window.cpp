@@ -1,0 +1,357 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <system_error>
+
+#include "app/dialogs.h"
+#include "app/instance.h"
+#include "app/message_box.h"
+#include "app/shared_path.h"
+#include "app/web_hosts.h"
+#include "app/web_links.h"
+#include "base/file.h"
+#include "device/command_line.h"
+#include "install/system.h"
+#include "package/file_size.h"
+#include "package/loader.h"
+#include "package/report.h"
+#include "res/resource.h"
+#include "skin/images.h"
+#include "ui/wide.h"
+
+namespace vantaro::app {
+
+const char* const kRefusedPackageText = "【错误】不是有效的APK文件，Vantaro拒绝安装";
+const char* const kCloseWhileInstallingText = "安装中，请在安装结束后再退出";
+
+namespace {
+
+enum : int {
+  kExitButton = 1003,
+  kInstallButton = 1002,
+  kRunButton = 1011,
+  kSettingsButton = 1004,
+  kEssentialsButton = 1006,
+  kDevicesButton = 1017,
+  kSearchButton = 1016,
+  kHelpButton = 1005,
+  kGamesButton = 1007,
+  kForumButton = 1008,
+  kSubmitButton = 1009,
+  kSdCardBox = 1010,
+  kCreditLine = 1035,
+  kLoadingNote = 1036,
+  kCloseCaption = 10200,
+  kMinimiseCaption = 10201,
+};
+
+constexpr UINT_PTR kRunTimer = 0;
+constexpr UINT kRunTimerMs = 10;
+
+struct ButtonIcon {
+  int id;
+  int icon;
+};
+
+constexpr ButtonIcon kButtons[] = {
+    {kSearchButton, IDI_SEARCH},   {kInstallButton, IDI_INSTALL},   {kRunButton, IDI_RUN},
+    {kExitButton, IDI_EXIT},       {kEssentialsButton, IDI_OPTIMISE}, {kDevicesButton, IDI_DEVICES},
+    {kSettingsButton, IDI_SETTINGS}, {kGamesButton, IDI_DOWNLOAD},   {kForumButton, IDI_FORUM},
+    {kSubmitButton, IDI_SUBMIT},   {kHelpButton, IDI_HELP},
+};
+
+constexpr int kAccentIds[] = {kCreditLine, 1015, 1014, 1012, 1013};
+
+const char* const kToolMissingBoxText = "【Vantaro】组件丢失，请在“更多设置”中单击“重新安装”";
+
+}  // namespace
+
+MainWindow::MainWindow(std::string commandLine, std::string programFolder, SharedPathBuffer& handOver)
+    : MappedDialog(IDD_MAIN),
+      commandLine_(std::move(commandLine)),
+      programFolder_(std::move(programFolder)),
+      handOver_(handOver),
+      launch_(*this, bridge_),
+      runCommand_(&launch_),
+      frame_("Vantaro 3.0") {
+  std::string tool = programFolder_ + "adb.exe";
+  if (IsExistingFile(tool)) bridge_.adbPath = tool;
+  bindControls();
+}
+
+MainWindow::~MainWindow() {
+  // The window is gone or going: no worker may outlive this object.
+  runCommand_.Close();
+  if (installThread_.joinable()) installThread_.join();
+}
+
+void MainWindow::bindControls() {
+  bind(kMessageLine, messageLine_);
+  bind(kLoadingNote, loadingNote_);
+  for (size_t i = 0; i < accents_.size(); ++i) bind(kAccentIds[i], accents_[i]);
+  bind(kIconView, icon_);
+  bind(kReportTree, tree_);
+  bind(kSdCardBox, sdCard_);
+  for (size_t i = 0; i < buttons_.size(); ++i) bind(kButtons[i].id, buttons_[i]);
+}
+
+const ui::MessageTable<MainWindow>& MainWindow::messageTable() {
+  static const ui::MessageTable<MainWindow> table{
+      ui::onClicked(kInstallButton, &MainWindow::onInstall),
+      ui::onClicked(kRunButton, &MainWindow::onRunNow),
+      ui::onClicked(kExitButton, &MainWindow::onExit),
+      ui::onClicked(kCloseCaption, &MainWindow::onExit),
+      ui::onClicked(kMinimiseCaption, &MainWindow::onMinimise),
+      ui::onClicked(kSettingsButton, &MainWindow::onSettings),
+      ui::onClicked(kEssentialsButton, &MainWindow::onEssentials),
+      ui::onClicked(kDevicesButton, &MainWindow::onDevices),
+      ui::onClicked(kSearchButton, &MainWindow::onSearch),
+      ui::onClicked(kHelpButton, &MainWindow::onHelp),
+      ui::onClicked(kGamesButton, &MainWindow::onGames),
+      ui::onClicked(kForumButton, &MainWindow::onForum),
+      ui::onClicked(kSubmitButton, &MainWindow::onSubmit),
+      // Enter and Escape are swallowed before they get here; should their
+      // commands come anyway, they close nothing.
+      ui::onClicked(IDOK, &MainWindow::onIgnoredCommand),
+      ui::onClicked(IDCANCEL, &MainWindow::onIgnoredCommand),
+      ui::onMessage(WM_TIMER, &MainWindow::onTimer),
+      ui::onMessage(WM_DROPFILES, &MainWindow::onDropFiles),
+      ui::onMessage(kHandOverMessage, &MainWindow::onHandOver),
+      ui::onMessage(WM_CLOSE, &MainWindow::onClose),
+      ui::onMessage(WM_PAINT, &MainWindow::onPaint),
+      ui::onMessage(WM_LBUTTONDOWN, &MainWindow::onLeftButtonDown),
+      ui::onMessage(WM_QUERYDRAGICON, &MainWindow::onQueryDragIcon),
+      ui::onMessage(WM_DESTROY, &MainWindow::onDestroy),
+  };
+  return table;
+}
+
+bool MainWindow::onInitDialog() {
+  HWND window = handle();
+  windowThread_ = GetCurrentThreadId();
+  SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_SYSMENU);
+  MarkInstanceWindow(window);
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(skin::loadIcon(IDI_APP, 32)));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(skin::loadIcon(IDI_APP, 16)));
+
+  frame_.SetStandardPieces();
+  frame_.AddCaptionButton(minimiseButton_, window, kMinimiseCaption, 53, IDB_MINIMISE_NORMAL, IDB_MINIMISE_HOVER,
+                          IDB_MINIMISE_PRESSED);
+  frame_.AddCaptionButton(closeButton_, window, kCloseCaption, 28, IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER,
+                          IDB_CLOSE_PRESSED);
+  ui::setWindowText(window, frame_.title());
+  centreOnScreen();
+  // Before the tool tip exists: a topmost popup owned by the window would
+  // take the window's place at the top (Wine then leaves it below).
+  makeTopmost();
+
+  toolTip().create(window);
+  toolTip().addTool(minimiseButton_.handle(), "最小化");
+  toolTip().addTool(closeButton_.handle(), "关闭");
+  toolTip().activate(true);
+
+  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i].SetIcon(kButtons[i].icon);
+  SendMessageW(sdCard_.handle(), BM_SETCHECK, BST_CHECKED, 0);
+  ui::setWindowText(item(kCreditLine), std::string(kMakerDomain) + " 出品");
+
+  buildInitialSections(*this);
+  if (!commandLine_.empty()) openPackage(commandLine_, false);
+  // After the window has appeared, so that the box stands in front of it.
+  post([this] { warnIfToolMissing(); });
+  return true;
+}
+
+void MainWindow::warnIfToolMissing() {
+  if (!IsExistingFile(programFolder_ + "adb.exe")) ShowApplicationBox(kToolMissingBoxText, "错误");
+}
+
+void MainWindow::openPackage(const std::string& path, bool sizeShown) {
+  PackageLoader(package_, *this, catalog_).load(path, sizeShown);
+}
+
+// ------------------------------------------------------------------ display
+
+void MainWindow::setText(int controlId, const std::string& text) { ui::setWindowText(item(controlId), text); }
+
+void MainWindow::setMessage(const std::string& text, StatusKind kind) {
+  ui::setWindowText(messageLine_.handle(), text);
+  messageLine_.SetStatusKind(kind);
+}
+
+void MainWindow::setIcon(const uint8_t* bytes, size_t length) {
+  // The bytes live in package_.iconImage until the next load replaces them.
+  icon_.SetImage(bytes, bytes ? static_cast<uint32_t>(length) : 0);
+}
+
+void MainWindow::clearReport() { SendMessageW(tree_.handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)); }
+
+ReportItem MainWindow::insertReportItem(ReportItem parent, const std::string& text, int image) {
+  std::wstring wide = ui::toWide(text);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = parent == kReportRoot ? TVI_ROOT : reinterpret_cast<HTREEITEM>(parent);
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  insert.item.pszText = wide.data();
+  // The tree's own word for no image (-1 would ask this window for one).
+  insert.item.iImage = insert.item.iSelectedImage = image == kImageNone ? I_IMAGENONE : image;
+  return static_cast<ReportItem>(SendMessageW(tree_.handle(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+void MainWindow::expandReportItem(ReportItem item) {
+  SendMessageW(tree_.handle(), TVM_EXPAND, TVE_EXPAND, static_cast<LPARAM>(item));
+}
+
+void MainWindow::ShowMessage(const std::string& text, StatusKind kind) {
+  if (GetCurrentThreadId() == windowThread_) {
+    setMessage(text, kind);
+    return;
+  }
+  post([this, text, kind] { setMessage(text, kind); });
+}
+
+// ------------------------------------------------------------------ install and run
+
+void MainWindow::onInstall() {
+  if (!package_.analysisOk) {
+    setMessage(kRefusedPackageText, StatusKind::Error);
+    return;
+  }
+  if (!installIdle_) return;  // a job is running
+  if (installThread_.joinable()) installThread_.join();  // the last job, ended
+
+  // The worker gets its own copy of what it reads: it never touches the
+  // window's package or controls.
+  InstallRequest request;
+  request.path = package_.path;
+  request.fileSize = package_.fileSize;
+  request.sdCardAllowed = package_.sdCardAllowed;
+  request.sdBoxTicked = sdCard_.checked();
+  installIdle_ = false;
+  try {
+    installThread_ = std::thread(&MainWindow::InstallWorker, std::ref(*this), std::move(request));
+  } catch (const std::system_error&) {
+    installIdle_ = true;
+    setMessage(kPipeFailedText, StatusKind::Error);
+  }
+}
+
+void MainWindow::InstallWorker(MainWindow& window, InstallRequest request) {
+  InstallServices services;
+  services.bridge = window.bridge_;
+  services.chooser = ChooseTargetDevice;
+  InstallPackage(request, services, window);
+  window.installIdle_ = true;
+}
+
+void MainWindow::onRunNow() {
+  ResolveResult resolved = ResolveTargetDevice(bridge_, ChooseTargetDevice);
+  if (resolved != ResolveResult::Chosen) {
+    setMessage(ResolveFailureText(resolved), StatusKind::Error);
+    return;
+  }
+  if (!launch_.Begin(package_)) return;  // a listing is under way
+  SetTimer(handle(), kRunTimer, kRunTimerMs, nullptr);
+}
+
+LRESULT MainWindow::onTimer(WPARAM id, LPARAM) {
+  if (id != kRunTimer) return 0;
+  KillTimer(handle(), kRunTimer);
+  runCommand_.Close();
+  if (!runCommand_.Start(PackageListingCommand(bridge_))) {
+    // Nothing will end this run: accept Run now again.
+    launch_.Abandon();
+    setMessage(kStartFailedText, StatusKind::Error);
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------ files
+
+LRESULT MainWindow::onDropFiles(WPARAM wParam, LPARAM) {
+  auto drop = reinterpret_cast<HDROP>(wParam);
+  wchar_t name[MAX_PATH] = {};
+  UINT length = DragQueryFileW(drop, 0, name, MAX_PATH);
+  DragFinish(drop);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  DWORD attributes = GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+
+  std::string path = ui::fromWide(name);
+  int64_t size = fileLength(path);
+  if (size < 0) {
+    // Unreadable, or named with characters the program cannot carry: the
+    // loader says so.
+    openPackage(path, false);
+    return 0;
+  }
+  package_.fileSize = size;
+  setText(kFileSizeField, formatFileSize(size));
+  openPackage(path, true);
+  return 0;
+}
+
+LRESULT MainWindow::onHandOver(WPARAM, LPARAM) {
+  std::string path = handOver_.Read();
+  if (!path.empty() && IsExistingFile(path)) openPackage(path, false);
+  return 0;
+}
+
+// ------------------------------------------------------------------ other commands
+
+void MainWindow::onExit() { SendMessageW(handle(), WM_CLOSE, 0, 0); }
+
+LRESULT MainWindow::onClose(WPARAM, LPARAM) {
+  if (!installIdle_) {
+    // The job is copying to the phone and removes its temporary copy when
+    // it ends: the window waits for it.
+    setMessage(kCloseWhileInstallingText, StatusKind::Progress);
+    return 0;
+  }
+  endDialog(IDOK);
+  return 0;
+}
+
+void MainWindow::onMinimise() { ShowWindow(handle(), SW_MINIMIZE); }
+
+void MainWindow::onSettings() { RunSettingsDialog(handle()); }
+
+void MainWindow::onEssentials() {
+  ui::setWindowText(loadingNote_.handle(), "载入中...");
+  RunEssentialsDialog(handle());
+  ui::setWindowText(loadingNote_.handle(), "");
+}
+
+void MainWindow::onDevices() { RunDeviceDialog(handle()); }
+
+void MainWindow::onSearch() { OnlineSearch(handle(), package_.packageName); }
+void MainWindow::onHelp() { OpenHelpPage(handle()); }
+void MainWindow::onGames() { OpenGamesPage(handle()); }
+void MainWindow::onForum() { OpenForumPage(handle()); }
+void MainWindow::onSubmit() { OpenSubmitPage(handle()); }
+
+// ------------------------------------------------------------------ window
+
+LRESULT MainWindow::onPaint(WPARAM, LPARAM) {
+  frame_.Paint(handle());
+  return 0;
+}
+
+LRESULT MainWindow::onLeftButtonDown(WPARAM, LPARAM point) {
+  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))});
+  return 0;
+}
+
+LRESULT MainWindow::onQueryDragIcon(WPARAM, LPARAM) {
+  return reinterpret_cast<LRESULT>(skin::loadIcon(IDI_APP, 32));
+}
+
+LRESULT MainWindow::onDestroy(WPARAM, LPARAM) {
+  KillTimer(handle(), kRunTimer);
+  runCommand_.Close();
+  RemovePropW(handle(), kInstanceProperty);
+  return 0;
+}
+
+}  // namespace vantaro::app

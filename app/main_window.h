@@ -1,0 +1,115 @@
+#pragma once
+// The program's only top-level window (dialog 102): the report on the opened
+// package, the commands that install and start it on the phone, the way to
+// the other dialogs and to the maker's pages. It receives dropped files and
+// the files a second start hands over. When it closes, the program ends.
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "device/async_command.h"
+#include "device/resolve.h"
+#include "install/install_job.h"
+#include "install/launch.h"
+#include "package/display.h"
+#include "package/package_info.h"
+#include "package/permissions.h"
+#include "skin/buttons.h"
+#include "skin/frame_skin.h"
+#include "skin/labels.h"
+#include "skin/package_icon_view.h"
+#include "skin/tree_view.h"
+#include "ui/dialog.h"
+
+namespace vantaro::app {
+
+class SharedPathBuffer;
+
+// Shown when Install is pressed after a rejected file.
+extern const char* const kRefusedPackageText;
+// Shown when the window is asked to close while an install runs.
+extern const char* const kCloseWhileInstallingText;
+
+class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, private MessageLine {
+ public:
+  // commandLine: the path the program was started with (quotes allowed), or
+  // empty. programFolder: the program's folder, ending with a separator,
+  // where adb.exe belongs. handOver: where a second start leaves its path.
+  MainWindow(std::string commandLine, std::string programFolder, SharedPathBuffer& handOver);
+  ~MainWindow() override;
+
+  static const ui::MessageTable<MainWindow>& messageTable();
+
+  const PackageInfo& package() const { return package_; }
+  bool installIdle() const { return installIdle_; }
+
+ private:
+  bool onInitDialog() override;
+  void bindControls();
+  void openPackage(const std::string& path, bool sizeShown);
+  void warnIfToolMissing();
+
+  // PackageDisplay: the summary column, the message line, icon and tree.
+  void setText(int controlId, const std::string& text) override;
+  void setMessage(const std::string& text, StatusKind kind) override;
+  void setIcon(const uint8_t* bytes, size_t length) override;
+  void clearReport() override;
+  ReportItem insertReportItem(ReportItem parent, const std::string& text, int image) override;
+  void expandReportItem(ReportItem item) override;
+  // MessageLine: from any thread; other threads' texts are posted to ours.
+  void ShowMessage(const std::string& text, StatusKind kind) override;
+
+  static void InstallWorker(MainWindow& window, InstallRequest request);
+
+  void onInstall();
+  void onRunNow();
+  void onExit();
+  void onMinimise();
+  void onSettings();
+  void onEssentials();
+  void onDevices();
+  void onSearch();
+  void onHelp();
+  void onGames();
+  void onForum();
+  void onSubmit();
+  void onIgnoredCommand() {}
+  LRESULT onTimer(WPARAM id, LPARAM);
+  LRESULT onDropFiles(WPARAM drop, LPARAM);
+  LRESULT onHandOver(WPARAM, LPARAM);
+  LRESULT onClose(WPARAM, LPARAM);
+  LRESULT onPaint(WPARAM, LPARAM);
+  LRESULT onLeftButtonDown(WPARAM, LPARAM point);
+  LRESULT onQueryDragIcon(WPARAM, LPARAM);
+  LRESULT onDestroy(WPARAM, LPARAM);
+
+  std::string commandLine_;
+  std::string programFolder_;
+  SharedPathBuffer& handOver_;
+  DWORD windowThread_ = 0;
+
+  PackageInfo package_;
+  PermissionCatalog catalog_;
+  DeviceBridge bridge_;
+  std::atomic<bool> installIdle_{true};
+  std::thread installThread_;
+  LaunchSink launch_;         // runBusy and runOutput
+  AsyncCommand runCommand_;   // delivers to launch_; declared after it
+
+  skin::FrameSkin frame_;
+  skin::CaptionButton closeButton_;
+  skin::CaptionButton minimiseButton_;
+  skin::StatusLabel messageLine_;
+  skin::StatusLabel loadingNote_;
+  std::array<skin::AccentLabel, 5> accents_;
+  skin::PackageIconView icon_;
+  skin::SkinTreeView tree_;
+  skin::SkinCheckBox sdCard_;
+  std::array<skin::SkinButton, 11> buttons_;
+};
+
+}  // namespace vantaro::app

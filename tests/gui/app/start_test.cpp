@@ -1,0 +1,88 @@
+// The start-up roads of vantaro.exe: the missing tool and the crash restart.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/text.h"
+#include "probe.h"
+#include "program.h"
+
+namespace vantaro::apptest {
+namespace {
+
+// The visible message box of a process, waiting up to ms.
+HWND MessageBoxOf(DWORD processId, unsigned ms) {
+  return probe::waitFor(ms, [processId]() -> HWND {
+    HWND box = probe::findMessageBox();
+    return box && ProcessOf(box) == processId ? box : nullptr;
+  });
+}
+
+std::string Gbk(const std::wstring& text) { return wideToGbk(std::u16string(text.begin(), text.end())); }
+
+TEST(StartUp, MissingToolIsReportedOnceAndTheWindowWorks) {
+  Program program(/*withAdb=*/false);
+  HANDLE process = program.Start("");
+  DWORD id = GetProcessId(process);
+  HWND box = MessageBoxOf(id, 30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Gbk(probe::windowText(box)), "错误 - 【vantaro.example】");
+  EXPECT_EQ(Gbk(probe::messageBoxText(box)), "【Vantaro】组件丢失，请在“更多设置”中单击“重新安装”");
+  // In front of the main window, which stays above other windows.
+  EXPECT_TRUE(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  HWND top = GetTopWindow(nullptr);
+  while (top && !IsWindowVisible(top)) top = GetWindow(top, GW_HWNDNEXT);
+  EXPECT_EQ(top, box);
+  probe::pressOk(box);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+  EXPECT_FALSE(MessageBoxOf(id, 1500));
+
+  HWND w = MainWindowOf(id);
+  ASSERT_TRUE(w);
+  Click(w, 1011);  // Run now: the tool does not start
+  const std::string missing = "【组件丢失，请重新安装“Vantaro”";
+  EXPECT_EQ(WaitForText(w, 1000, missing), missing);
+  EXPECT_FALSE(MessageBoxOf(id, 500));
+}
+
+TEST(StartUp, CrashRestartsExactlyOneFreshInstance) {
+  Program program(true, VANTARO_CRASH_EXE);
+  HANDLE crashing = program.Start(Fixture("sample.apk"));
+  DWORD id = GetProcessId(crashing);
+  HWND first = MainWindowOf(id);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(Text(first, 1032), "样例应用");
+
+  std::wstring name = L"Local\\Vantaro.TestCrash." + std::to_wstring(id);
+  HANDLE trigger = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
+  ASSERT_TRUE(trigger);
+  SetEvent(trigger);
+  CloseHandle(trigger);
+
+  HWND box = MessageBoxOf(id, 30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Gbk(probe::windowText(box)), "出错了 - 【vantaro.example】");
+  EXPECT_EQ(Gbk(probe::messageBoxText(box)), "很抱歉，出现点小状况，【Vantaro】需要重新启动");
+  probe::pressOk(box);
+  EXPECT_NE(WaitForExit(crashing), static_cast<DWORD>(STILL_ACTIVE));
+
+  // One new instance, without a file; no second one follows.
+  HWND restarted = probe::waitFor(30000, [id]() -> HWND {
+    for (HWND w : MarkedWindows())
+      if (ProcessOf(w) != id) return w;
+    return nullptr;
+  });
+  ASSERT_TRUE(restarted);
+  DWORD newId = ProcessOf(restarted);
+  HANDLE fresh = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, newId);
+  Sleep(1500);
+  EXPECT_EQ(MarkedWindows(), std::vector<HWND>{restarted});
+  EXPECT_EQ(Text(restarted, 1032), "");
+  if (fresh) {
+    Program::End(fresh);
+    CloseHandle(fresh);
+  }
+}
+
+}  // namespace
+}  // namespace vantaro::apptest

@@ -1,0 +1,280 @@
+// vantaro.exe started, read and driven from outside, with fake-adb as the
+// phone: what a user sees after each step.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "base/text.h"
+#include "install/system.h"
+#include "package/loader.h"
+#include "package/recording_display.h"
+#include "program.h"
+#include "skin/labels.h"
+#include "skin/package_icon_view.h"
+
+namespace vantaro::apptest {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Tree = std::vector<TreeLine>;
+constexpr int kLeaf = I_IMAGENONE;  // lines carry no image
+
+constexpr int kMessage = 1000, kIcon = 1034, kLabel = 1032, kVersion = 1026, kPackageName = 1027,
+              kMinRelease = 1028, kSdCard = 1031, kFileSize = 1025, kTree = 1001, kInstall = 1002, kRun = 1011,
+              kExit = 1003, kSdBox = 1010;
+
+const char* const kSuccess = "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用";
+
+std::string OnePhone(const std::string& installAnswer, unsigned installDelayMs = 0) {
+  return test::DeviceListingRule({"SER1"}) +
+         "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\n"
+         "match -s SER1 install *\ndelay " + std::to_string(installDelayMs) + "\nout " + installAnswer + "\n"
+         "match -s SER1 shell pm list package\nout package:com.android.phone\\r\\npackage:org.fixture.sample\\r\\n\n"
+         "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n";
+}
+
+// How many pixels of the message line have each status colour.
+struct LineColours {
+  size_t progress, error, success;
+};
+LineColours MessageColours(HWND window) {
+  ScreenPixels shot = CaptureClient(GetDlgItem(window, kMessage));
+  return {shot.count(skin::kProgressColour), shot.count(skin::kErrorColour), shot.count(skin::kSuccessColour)};
+}
+
+// Waits until the message line is painted in one status colour alone.
+bool PaintedIn(HWND window, COLORREF colour) {
+  for (int i = 0; i < 100; ++i) {
+    LineColours c = MessageColours(window);
+    size_t wanted = colour == skin::kErrorColour ? c.error : colour == skin::kSuccessColour ? c.success : c.progress;
+    if (wanted > 20 && wanted == c.progress + c.error + c.success) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// The icon view as it would paint the given bytes (none: the default picture).
+std::vector<COLORREF> IconPicture(const std::vector<uint8_t>& bytes) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 48, 48);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  skin::PackageIconView view;
+  view.SetImage(bytes.empty() ? nullptr : bytes.data(), static_cast<uint32_t>(bytes.size()));
+  view.PaintTo(dc);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 48; ++x) pixels.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+std::vector<COLORREF> ShownIcon(HWND window) {
+  ScreenPixels shot = CaptureClient(GetDlgItem(window, kIcon));
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < 48 && y < shot.height; ++y)
+    for (int x = 0; x < 48 && x < shot.width; ++x) pixels.push_back(shot.at(x, y));
+  return pixels;
+}
+
+std::vector<uint8_t> IconBytesOf(const std::string& fixture) {
+  PackageInfo info;
+  RecordingDisplay display;
+  PermissionCatalog catalog;
+  PackageLoader(info, display, catalog).load(Fixture(fixture), false);
+  return info.iconImage;
+}
+
+// The install command line of the log, with the copy's path checked: the
+// temporary folder, a name made of digits, and the copy removed again.
+std::string InstallCommand(const std::string& logLine) {
+  std::smatch parts;
+  std::regex pattern(R"((.*install -r(?: -s)?) (.+\\)([0-9]+)\.apk)");
+  if (!std::regex_match(logLine, parts, pattern)) return "unexpected: " + logLine;
+  if (parts[2].str() != gbkToUtf8(TemporaryFolder())) return "copy in " + parts[2].str();
+  if (IsExistingFile(utf8ToGbk(parts[2].str() + parts[3].str() + ".apk"))) return "copy left behind";
+  return parts[1].str() + " COPY";
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  HWND Open(const std::string& arguments) {
+    HANDLE process = program.Start(arguments);
+    if (!process) return nullptr;
+    return MainWindowOf(GetProcessId(process));
+  }
+  Program program;
+};
+
+TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
+  test::FakeAdb adb("");
+  HWND w = Open("\"" + Fixture("sample.apk") + "\"");
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Text(w, 0), "Vantaro 3.0");
+  EXPECT_EQ(Text(w, kLabel), "样例应用");
+  EXPECT_EQ(Text(w, kVersion), "1.2.0");
+  EXPECT_EQ(Text(w, kPackageName), "org.fixture.sample");
+  EXPECT_EQ(Text(w, kMinRelease), "Android 2.2");
+  EXPECT_EQ(Text(w, kSdCard), "该应用支持");
+  EXPECT_EQ(Text(w, kFileSize), "3.87 KB");
+  EXPECT_EQ(Text(w, 1035), "vantaro.example 出品");
+  EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(ReadTree(GetDlgItem(w, kTree)),
+            (Tree{{0, "请求权限 ", 2, true},
+                  {1, "[!] --- 访问互联网,将产生GRPS流量", kLeaf, false},
+                  {1, "[!] --- 访问精确位置信息，将通过GPS全球定位芯片定位", kLeaf, false},
+                  {1, "[!] --- 读取联系人", kLeaf, false},
+                  {1, "[!] --- 发送短信", kLeaf, false},
+                  {1, "[!] --- 开机自动启动", kLeaf, false},
+                  {1, "使用振动", kLeaf, false},
+                  {1, "锁屏后仍后台运行", kLeaf, false},
+                  {0, "广告检测", 0, true},
+                  {1, "没有找到", kLeaf, false},
+                  {0, "统计信息", 1, true},
+                  {1, "友盟统计", kLeaf, false}}));
+  std::vector<uint8_t> icon = IconBytesOf("sample.apk");
+  ASSERT_FALSE(icon.empty());
+  EXPECT_EQ(ShownIcon(w), IconPicture(icon));
+  EXPECT_TRUE(adb.Log().empty());  // opening a package asks nothing of the phone
+}
+
+TEST_F(MainWindowTest, RejectedFileShowsRedErrorAndEmptyFieldsAndInstallRefuses) {
+  test::FakeAdb adb("");
+  HWND w = Open(Fixture("not-a-zip.apk"));
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Text(w, kMessage), "【错误】不是有效的APK文件");
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  for (int id : {kLabel, kVersion, kPackageName, kMinRelease, kSdCard}) EXPECT_EQ(Text(w, id), "") << id;
+  EXPECT_TRUE(ReadTree(GetDlgItem(w, kTree)).empty());
+  EXPECT_EQ(ShownIcon(w), IconPicture({}));
+
+  Click(w, kInstall);
+  EXPECT_EQ(WaitForText(w, kMessage, "【错误】不是有效的APK文件，Vantaro拒绝安装"),
+            "【错误】不是有效的APK文件，Vantaro拒绝安装");
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  EXPECT_TRUE(adb.Log().empty());
+}
+
+TEST_F(MainWindowTest, SecondStartHandsItsQuotedPathOverAndEnds) {
+  HANDLE first = program.Start("");
+  HWND w = MainWindowOf(GetProcessId(first));
+  ASSERT_TRUE(w);
+  ShowWindow(w, SW_MINIMIZE);
+  for (int i = 0; i < 100 && !IsIconic(w); ++i) Sleep(20);
+  ASSERT_TRUE(IsIconic(w));
+
+  HANDLE second = program.Start("\"" + Fixture("演示 v2.5.1.apk") + "\"");
+  EXPECT_EQ(WaitForExit(second), 0u);
+  EXPECT_EQ(WaitForText(w, kLabel, "演示工具"), "演示工具");
+  EXPECT_EQ(Text(w, kPackageName), "org.fixture.demo");
+  for (int i = 0; i < 100 && IsIconic(w); ++i) Sleep(20);
+  EXPECT_FALSE(IsIconic(w));
+  EXPECT_EQ(MarkedWindows(), std::vector<HWND>{w});
+
+  // A path naming no file brings the window forward and opens nothing.
+  HANDLE third = program.Start(Fixture("missing.apk"));
+  EXPECT_EQ(WaitForExit(third), 0u);
+  Sleep(300);
+  EXPECT_EQ(Text(w, kLabel), "演示工具");
+}
+
+TEST_F(MainWindowTest, InstallShowsSuccessInGreenWithTheExactCommands) {
+  test::FakeAdb adb(OnePhone("\\tpkg: /data/local/tmp/x.apk\\r\\nSuccess\\r\\n"));
+  HWND w = Open(Fixture("sample.apk"));
+  ASSERT_TRUE(w);
+  Click(w, kInstall);
+  EXPECT_EQ(WaitForText(w, kMessage, kSuccess), kSuccess);
+  EXPECT_TRUE(PaintedIn(w, skin::kSuccessColour));
+  Lines log = adb.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "devices");
+  EXPECT_EQ(log[1], "-s SER1 shell getprop ro.build.version.sdk");
+  EXPECT_EQ(InstallCommand(log[2]), "-s SER1 install -r -s COPY");
+}
+
+TEST_F(MainWindowTest, InstallFailureWithoutSdBoxIsRed) {
+  test::FakeAdb adb(OnePhone("Failure [INSTALL_FAILED_ALREADY_EXISTS]\\r\\n"));
+  HWND w = Open(Fixture("sample.apk"));
+  ASSERT_TRUE(w);
+  // Unticks the box as a click does (the skinned box keeps its own state).
+  PostMessageW(GetDlgItem(w, kSdBox), WM_KEYDOWN, VK_SPACE, 0);
+  PostMessageW(GetDlgItem(w, kSdBox), WM_KEYUP, VK_SPACE, 0);
+  for (int i = 0; i < 100 && SendMessageW(GetDlgItem(w, kSdBox), BM_GETCHECK, 0, 0) == BST_CHECKED; ++i) Sleep(20);
+  Click(w, kInstall);
+  const std::string failure = "【安装失败】文件已经存在, 请先删除手机上老的版本后再试";
+  EXPECT_EQ(WaitForText(w, kMessage, failure), failure);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  Lines log = adb.Log();
+  ASSERT_EQ(log.size(), 2u);  // no SDK query without the box
+  EXPECT_EQ(log[0], "devices");
+  EXPECT_EQ(InstallCommand(log[1]), "-s SER1 install -r COPY");
+}
+
+TEST_F(MainWindowTest, ClicksDuringAnInstallStartNothingAndCloseNothing) {
+  test::FakeAdb adb(OnePhone("Success\\r\\n", 2500));
+  HANDLE process = program.Start(Fixture("sample.apk"));
+  HWND w = MainWindowOf(GetProcessId(process));
+  ASSERT_TRUE(w);
+  Click(w, kInstall);
+  EXPECT_EQ(WaitForText(w, kMessage, "安装中,请稍等..."), "安装中,请稍等...");
+  Click(w, kInstall);
+  Click(w, kExit);
+  EXPECT_EQ(WaitForText(w, kMessage, "安装中，请在安装结束后再退出"), "安装中，请在安装结束后再退出");
+  EXPECT_EQ(WaitForText(w, kMessage, kSuccess), kSuccess);
+  Sleep(500);
+  Lines log = adb.Log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.find("install") != l.npos; }), 1);
+  Click(w, kExit);
+  EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+TEST_F(MainWindowTest, RunNowStartsTheApplicationOnce) {
+  test::FakeAdb adb(OnePhone("Success"));
+  HWND w = Open(Fixture("sample.apk"));
+  ASSERT_TRUE(w);
+  Click(w, kRun);
+  EXPECT_EQ(WaitForText(w, kMessage, "样例应用 已经在手机上运行"), "样例应用 已经在手机上运行");
+  EXPECT_TRUE(PaintedIn(w, skin::kSuccessColour));
+  Lines log = adb.WaitForLog(3, 10000);
+  Sleep(500);
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell pm list package",
+                              "-s SER1 shell am start -n org.fixture.sample/.MainActivity"}));
+}
+
+TEST_F(MainWindowTest, RunNowWithTwoPhonesChoosesNone) {
+  test::FakeAdb adb(test::DeviceListingRule({"SER1", "SER2"}));
+  HWND w = Open(Fixture("sample.apk"));
+  ASSERT_TRUE(w);
+  Click(w, kRun);
+  const std::string none = "【错误】没有选择任何设备，单击【设备管理】重新选择";
+  EXPECT_EQ(WaitForText(w, kMessage, none), none);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  EXPECT_EQ(adb.Log(), Lines{"devices"});
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
+  HANDLE process = program.Start("");
+  HWND w = MainWindowOf(GetProcessId(process));
+  ASSERT_TRUE(w);
+  for (int id : {kInstall, kTree, kSdBox}) {
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+      PostMessageW(GetDlgItem(w, id), WM_KEYDOWN, key, 1);
+      PostMessageW(GetDlgItem(w, id), WM_KEYUP, key, 0xC0000001);
+    }
+  }
+  PostMessageW(w, WM_COMMAND, IDOK, 0);
+  PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(WaitForExit(process, 1500), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_TRUE(IsWindow(w));
+  PostMessageW(w, WM_CLOSE, 0, 0);  // a close request from the system
+  EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+}  // namespace
+}  // namespace vantaro::apptest
