@@ -36,6 +36,12 @@ std::string OnePhone(const std::string& installAnswer, unsigned installDelayMs =
          "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n";
 }
 
+std::string Quoted(const std::string& path) {
+  std::string quoted(1, '"');
+  quoted.append(path).push_back('"');
+  return quoted;
+}
+
 // How many pixels of the message line have each status colour.
 struct LineColours {
   size_t progress, error, success;
@@ -114,7 +120,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
   test::FakeAdb adb("");
-  HWND w = Open("\"" + Fixture("sample.apk") + "\"");
+  HWND w = Open(Quoted(Fixture("sample.apk")));
   ASSERT_TRUE(w);
   EXPECT_EQ(Text(w, 0), "Vantaro 3.0");
   EXPECT_EQ(Text(w, kLabel), "样例应用");
@@ -169,7 +175,7 @@ TEST_F(MainWindowTest, SecondStartHandsItsQuotedPathOverAndEnds) {
   for (int i = 0; i < 100 && !IsIconic(w); ++i) Sleep(20);
   ASSERT_TRUE(IsIconic(w));
 
-  HANDLE second = program.Start("\"" + Fixture("演示 v2.5.1.apk") + "\"");
+  HANDLE second = program.Start(Quoted(Fixture("演示 v2.5.1.apk")));
   EXPECT_EQ(WaitForExit(second), 0u);
   EXPECT_EQ(WaitForText(w, kLabel, "演示工具"), "演示工具");
   EXPECT_EQ(Text(w, kPackageName), "org.fixture.demo");
