@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Drives the device chooser from outside with ui-probe, as a user would, in
+# vantaro.exe on simulated phones (fake-adb as adb.exe beside it): Install
+# with two phones opens the chooser from the install worker, choosing one
+# installs there, cancelling reports that none was chosen; "设备管理" opens it
+# modally, Enter and Escape leave it open, "取消" waits for the listing. With
+# SHOT given, three phones are shown and photographed (docs/device-chooser.png
+# is that picture).
+# Usage: chooser_probe_test.sh VANTARO.exe UI-PROBE.exe ADB.exe WINE-ENV PACKAGE [SHOT.png]
+set -euo pipefail
+vantaro_exe="$1" probe_exe="$2" adb_exe="$3" wine_env="$4" package="$5" shot="${6:-}"
+
+if [ -z "${DISPLAY:-}" ]; then exec "$(dirname "${BASH_SOURCE[0]}")/with-display" "$0" "$@"; fi
+
+work="$(mktemp -d)"
+app_pid=""
+cleanup() {
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export FAKE_ADB_SCENARIO="Z:$work/scenario" FAKE_ADB_LOG="Z:$work/log"
+probe() { "$wine_env" wine "$probe_exe" "$@"; }
+failures=0 passes=0
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
+}
+
+phone() {  # phone SERIAL MAKER MODEL SDK: the getprop answer of one phone
+  printf 'match -s %s shell getprop\nout [ro.build.version.sdk]: [%s]\\n[ro.product.manufacturer]: [%s]\\n[ro.product.model]: [%s]\\n\n' \
+    "$1" "$4" "$2" "$3"
+}
+scenario() {  # scenario LISTING-DELAY SERIAL... (phones come from phone lines on stdin)
+  local delay="$1"; shift
+  { printf 'match devices\nout List of devices attached\\n'
+    for serial in "$@"; do printf '%s\\tdevice\\n' "$serial"; done
+    printf '\\n\ndelay %s\n' "$delay"
+    cat
+    printf 'match -s * shell getprop ro.build.version.sdk\nout 10\\n\n'
+    printf 'match -s * install -r *\nout \\tpkg: /data/local/tmp/x.apk\\nSuccess\\n\n'
+  } >"$work/scenario"
+}
+two_phones() { { phone ONE1 HTC Desire 8; phone TWO2 samsung GT-I9000 10; } | scenario "${1:-0}" ONE1 TWO2; }
+queried() { grep -c "^-s $1 shell getprop\$" "$work/log" 2>/dev/null || true; }
+# Waits until the chooser has asked for the properties of serial for the
+# n-th time and a moment more for its row.
+wait_rows() {  # wait_rows SERIAL N
+  for _ in $(seq 100); do [ "$(queried "$1")" -ge "$2" ] && break; sleep 0.1; done
+  sleep 1
+}
+chooser_gone() { ! probe find --title "Vantaro 3.0 设备管理" --timeout 1500 >/dev/null 2>&1; }
+
+two_phones
+: >"$work/log"
+mkdir "$work/app"
+cp "$vantaro_exe" "$work/app/vantaro.exe"
+cp "$adb_exe" "$work/app/adb.exe"
+"$wine_env" wine "$work/app/vantaro.exe" "$package" &
+app_pid=$!
+W="$(probe find --timeout 30000)"
+[ -n "$W" ] || { echo "FAIL the main window did not open"; exit 1; }
+
+# Install with two phones: the chooser comes from the install worker.
+probe click "$W" 1002
+D="$(probe find --title "Vantaro 3.0 设备管理" --timeout 20000 || true)"
+[ -n "$D" ] || { echo "FAIL Install with two phones opened no chooser"; exit 1; }
+check "current device emptied before the chooser opens" "" "$(probe text "$D" 1033)"
+wait_rows TWO2 1
+probe key "$D" 1016 40  # arrow down: the second phone
+probe click "$D" 1017
+chooser_gone && check "select closes the chooser" ok ok || check "select closes the chooser" ok open
+probe wait-text "$W" 1000 "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用" --timeout 20000 >/dev/null &&
+  check "install on the chosen phone succeeds" ok ok || check "install on the chosen phone succeeds" ok "$(probe text "$W" 1000)"
+check "install addresses the chosen serial" 1 "$(grep -c '^-s TWO2 install -r ' "$work/log" || true)"
+check "nothing installed on the other" 0 "$(grep -c '^-s ONE1 install' "$work/log" || true)"
+
+# The device manager: modal over its owner, showing the current device.
+probe click "$W" 1017
+D="$(probe find --title "Vantaro 3.0 设备管理" --timeout 20000 || true)"
+[ -n "$D" ] || { echo "FAIL 设备管理 opened no chooser"; exit 1; }
+check "the chooser shows the current device" "TWO2" "$(probe text "$D" 1033)"
+wait_rows TWO2 2
+probe key "$D" 1016 13
+probe key "$D" 1016 27
+sleep 1
+check "Enter and Escape leave the chooser open" "Vantaro 3.0 设备管理" "$(probe text "$D" 0)"
+if [ -n "$shot" ]; then
+  # The list's border is drawn on the dialog around the list: closed.
+  read -r l t r b <<<"$(probe rect "$D")"
+  border=0
+  for y in 150 200 250; do
+    for x in $(seq 10 30) $(seq $((r - l - 40)) $((r - l - 10))); do
+      [ "$(probe pixel "$D" "$x" "$y")" == "ACA899" ] && border=$((border + 1))
+    done
+  done
+  check "the list's border shows left and right" 6 "$border"
+fi
+two_phones 2500
+probe click "$D" 1018
+probe wait-text "$D" 1036 "获取设备信息中,请稍等..." --timeout 3000 >/dev/null &&
+  check "refresh shows its progress note" ok ok || check "refresh shows its progress note" ok no
+probe click "$D" 1014
+probe click "$D" 10200
+sleep 0.5
+check "cancel and close do nothing during the listing" "Vantaro 3.0 设备管理" "$(probe text "$D" 0)"
+probe wait-text "$D" 1036 "" --timeout 10000 >/dev/null || true
+probe click "$D" 1014
+chooser_gone && check "cancel closes after the listing" ok ok || check "cancel closes after the listing" ok open
+
+# Install again and cancel the chooser.
+two_phones
+probe click "$W" 1002
+D="$(probe find --title "Vantaro 3.0 设备管理" --timeout 20000 || true)"
+[ -n "$D" ] || { echo "FAIL the second Install opened no chooser"; exit 1; }
+probe wait-text "$D" 1036 "" --timeout 10000 >/dev/null || true
+probe click "$D" 1014
+probe wait-text "$W" 1000 "【错误】没有选择任何设备，单击【设备管理】重新选择" --timeout 10000 >/dev/null &&
+  check "cancelling the chooser ends the install" ok ok || check "cancelling the chooser ends the install" ok "$(probe text "$W" 1000)"
+check "one install in all" 1 "$(grep -c ' install ' "$work/log" || true)"
+
+if [ -n "$shot" ]; then
+  { phone HT0B5RX01234 HTC "Desire HD" 10; phone 0403A1B2C3D4 motorola Milestone 7; phone M9A1B2C3D4E5 meizu meizu_M9 9; } |
+    scenario 0 HT0B5RX01234 0403A1B2C3D4 M9A1B2C3D4E5
+  # Choose the second phone in the device manager, then open it again.
+  probe click "$W" 1017
+  D="$(probe find --title "Vantaro 3.0 设备管理" --timeout 20000)"
+  wait_rows M9A1B2C3D4E5 1
+  probe key "$D" 1016 40
+  probe click "$D" 1017
+  chooser_gone || true
+  probe click "$W" 1017
+  D="$(probe find --title "Vantaro 3.0 设备管理" --timeout 20000)"
+  check "select in the device manager sets the current device" "0403A1B2C3D4" "$(probe text "$D" 1033)"
+  wait_rows M9A1B2C3D4E5 2
+  probe move "$D" 5 5  # the pointer away from every control
+  probe screenshot "$D" "$shot"
+  magenta="$(convert "$shot" -fill black +opaque '#FF00FF' -fill white -opaque '#FF00FF' -format '%[fx:mean*w*h]' info:)"
+  check "key colour never visible" 0 "${magenta%.*}"
+  probe click "$D" 1014
+  chooser_gone || true
+fi
+
+probe close "$W"
+wait "$app_pid" || true
+app_pid=""
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
