@@ -49,7 +49,13 @@ wait_rows() {  # wait_rows SERIAL N
   for _ in $(seq 100); do [ "$(queried "$1")" -ge "$2" ] && break; sleep 0.1; done
   sleep 1
 }
-chooser_gone() { ! probe find --title "Vantaro 3.0 设备管理" --timeout 1500 >/dev/null 2>&1; }
+chooser_gone() {  # true once the chooser has closed (waits up to about 10 s)
+  for _ in $(seq 25); do
+    probe find --title "Vantaro 3.0 设备管理" --timeout 1 >/dev/null 2>&1 || return 0
+    sleep 0.2
+  done
+  return 1
+}
 
 two_phones
 : >"$work/log"
