@@ -107,7 +107,8 @@ bool EssentialsDialog::onInitDialog() {
 
 void EssentialsDialog::fillPresets() {
   presetImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(kEssentialsPresetCount), 0);
-  for (const EssentialsPreset& preset : kEssentialsPresets) ImageList_AddIcon(presetImages_, skin::loadIcon(preset.iconId, 16));
+  for (const EssentialsPreset& preset : kEssentialsPresets)
+    ImageList_AddIcon(presetImages_, skin::loadIcon(preset.iconId, 16));
   presets_.SetIconList(presetImages_);
   for (const EssentialsPreset& preset : kEssentialsPresets) {
     std::wstring text = ui::toWide(preset.text);
