@@ -166,6 +166,11 @@ class PosixStreamedChild : public detail::StreamedChild {
 
   void RequestStop() override {
     if (stop_.exchange(true)) return;
+    // The reader may be releasing the pipes right now: write only while they
+    // are open, or the write would meet a closed reading end (SIGPIPE) or a
+    // descriptor number already given to someone else.
+    std::lock_guard<std::mutex> lock(releaseMutex_);
+    if (stopWrite_ < 0 || stopRead_ < 0) return;
     char byte = 1;
     ssize_t ignored = ::write(stopWrite_, &byte, 1);
     (void)ignored;
