@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "res/resource.h"
+#include "skin/border.h"
 #include "skin/images.h"
 #include "ui/wide.h"
 
@@ -227,26 +228,7 @@ void SkinListView::paint() {
   drawBorder();
 }
 
-void SkinListView::drawBorder() {
-  HWND parent = GetParent(handle());
-  RECT r;
-  GetWindowRect(handle(), &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  r.left -= 1;
-  r.top -= 2;
-  r.right += 1;
-  r.bottom += 1;
-  ui::WindowDc dc(parent);
-  ui::Selection pen(dc, borderPen_.get());
-  MoveToEx(dc, r.left, r.top, nullptr);
-  LineTo(dc, r.right, r.top);
-  if (border_ == Border::Closed)
-    LineTo(dc, r.right, r.bottom);
-  else
-    MoveToEx(dc, r.right, r.bottom, nullptr);
-  LineTo(dc, r.left, r.bottom);
-  LineTo(dc, r.left, r.top);
-}
+void SkinListView::drawBorder() { DrawBorderOnParent(handle(), borderPen_.get(), border_ != Border::Closed); }
 
 LRESULT SkinListView::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT && wParam == 0) {

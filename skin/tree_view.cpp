@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "res/resource.h"
+#include "skin/border.h"
 #include "skin/images.h"
 #include "ui/application.h"
 
@@ -204,23 +205,7 @@ void SkinTreeView::paint() {
   drawBorder();
 }
 
-void SkinTreeView::drawBorder() {
-  HWND parent = GetParent(handle());
-  RECT r;
-  GetWindowRect(handle(), &r);
-  r = toParent(parent, r);
-  r.left -= 1;
-  r.top -= 2;
-  r.right += 1;
-  r.bottom += 1;
-  ui::WindowDc dc(parent);
-  ui::Selection pen(dc, borderPen_.get());
-  MoveToEx(dc, r.left, r.top, nullptr);
-  LineTo(dc, r.right, r.top);
-  LineTo(dc, r.right, r.bottom);
-  LineTo(dc, r.left, r.bottom);
-  LineTo(dc, r.left, r.top);
-}
+void SkinTreeView::drawBorder() { DrawBorderOnParent(handle(), borderPen_.get()); }
 
 LRESULT SkinTreeView::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

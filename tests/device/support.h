@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "install/install_job.h"
+
 namespace vantaro::test {
 
 // Platform services (support_posix.cpp / support_win32.cpp). Paths are GBK.
@@ -68,5 +70,18 @@ class FakeAdb {
 std::string DeviceListingRule(const std::vector<std::string>& serials);
 
 void SleepMs(unsigned ms);
+
+// A message line that keeps every text shown on it, in order.
+struct Message {
+  std::string text;
+  StatusKind kind;
+  bool operator==(const Message& o) const { return text == o.text && kind == o.kind; }
+};
+
+class RecordingLine : public MessageLine {
+ public:
+  void ShowMessage(const std::string& text, StatusKind kind) override { messages.push_back({text, kind}); }
+  std::vector<Message> messages;
+};
 
 }  // namespace vantaro::test

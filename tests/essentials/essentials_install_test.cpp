@@ -15,17 +15,8 @@ namespace {
 using test::FakeAdb;
 using Lines = std::vector<std::string>;
 
-struct Message {
-  std::string text;
-  StatusKind kind;
-  bool operator==(const Message& o) const { return text == o.text && kind == o.kind; }
-};
-
-class RecordingLine : public MessageLine {
- public:
-  void ShowMessage(const std::string& text, StatusKind kind) override { messages.push_back({text, kind}); }
-  std::vector<Message> messages;
-};
+using test::Message;
+using test::RecordingLine;
 
 using test::StandIn;
 
