@@ -78,13 +78,13 @@ EssentialsCatalog::EssentialsCatalog(EssentialsList& list, std::string site,
 
 void EssentialsCatalog::RebuildCatalog(const std::vector<std::string>& installedPackages) {
   list_.ClearItems();
-  for (const EssentialsRowSpec& spec : kEssentialsRows) {
-    EssentialsItem item{&spec, IsInstalled(spec.packageId, installedPackages), {}};
-    item.cells[1] = spec.title;
-    item.cells[2] = spec.category;
+  for (const EssentialsRowSpec& entry : kEssentialsRows) {
+    EssentialsItem item{&entry, IsInstalled(entry.packageId, installedPackages), {}};
+    item.cells[1] = entry.title;
+    item.cells[2] = entry.category;
     item.cells[3] = item.installed ? kRowInstalledText : kRowNotInstalledText;
-    item.cells[4] = spec.sizeText;
-    item.cells[kPackageIdColumn] = spec.packageId;
+    item.cells[4] = entry.sizeText;
+    item.cells[kPackageIdColumn] = entry.packageId;
     list_.AppendItem(item);
   }
   list_.Repaint();

@@ -62,7 +62,7 @@ bool IsInstalled(std::string_view packageId, const std::vector<std::string>& ins
 
 // One list item as the catalogue fills it.
 struct EssentialsItem {
-  const EssentialsRowSpec* spec;  // what the row record draws
+  const EssentialsRowSpec* entry;  // what the row record draws
   bool installed;
   std::array<std::string, kEssentialsColumnCount> cells;  // item texts, column by column
 };

@@ -244,10 +244,10 @@ void EssentialsDialog::ClearItems() {
 
 void EssentialsDialog::AppendItem(const EssentialsItem& item) {
   skin::EssentialsRow row{};
-  copyField(row.description, item.spec->description);
-  copyField(row.linkText, item.spec->linkText);
-  copyField(row.version, item.spec->version);
-  row.iconId = item.spec->iconId;
+  copyField(row.description, item.entry->description);
+  copyField(row.linkText, item.entry->linkText);
+  copyField(row.version, item.entry->version);
+  row.iconId = item.entry->iconId;
   row.installed = item.installed ? 1 : 0;
   list_.AddRow(row);
 

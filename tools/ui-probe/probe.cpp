@@ -123,14 +123,14 @@ bool pressOk(HWND box) {
   return true;
 }
 
-HWND resolveWindow(const std::wstring& spec, DWORD timeoutMs) {
-  if (spec == L"main") return waitFor(timeoutMs, findMainWindow);
-  if (spec.rfind(L"title=", 0) == 0) {
-    std::wstring title = spec.substr(6);
+HWND resolveWindow(const std::wstring& which, DWORD timeoutMs) {
+  if (which == L"main") return waitFor(timeoutMs, findMainWindow);
+  if (which.rfind(L"title=", 0) == 0) {
+    std::wstring title = which.substr(6);
     return waitFor(timeoutMs, [&] { return findByTitle(title); });
   }
   long value;
-  if (!parseSigned(spec, &value)) return nullptr;
+  if (!parseSigned(which, &value)) return nullptr;
   HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(value));
   return IsWindow(window) ? window : nullptr;
 }

@@ -24,7 +24,7 @@ HWND findMessageBox();
 std::wstring messageBoxText(HWND box);
 bool pressOk(HWND box);
 // "main", "title=TEXT" or "0x..." (waits up to timeoutMs for the first two).
-HWND resolveWindow(const std::wstring& spec, DWORD timeoutMs);
+HWND resolveWindow(const std::wstring& which, DWORD timeoutMs);
 // The child with control id (0: the window itself), searched at any depth.
 HWND controlOf(HWND window, long id);
 
