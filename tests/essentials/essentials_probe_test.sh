@@ -26,11 +26,8 @@ cp "$vantaro_exe" "$work/vantaro.exe"
 cp "$adb_exe" "$work/adb.exe"
 cp "$standins"/*.apk "$work/"
 export FAKE_ADB_SCENARIO="Z:$work/scenario" FAKE_ADB_LOG="Z:$work/log"
-probe() { "$wine_env" wine "$probe_exe" "$@"; }
-failures=0 passes=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
-}
+# shellcheck source=../gui/probe-checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/probe-checks.sh"
 logged() { grep -c -- "$1" "$work/log" 2>/dev/null || true; }
 wait_logged() {  # wait_logged PATTERN COUNT
   for _ in $(seq 200); do [ "$(logged "$1")" -ge "$2" ] && return 0; sleep 0.1; done

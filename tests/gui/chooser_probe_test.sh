@@ -21,11 +21,8 @@ cleanup() {
 trap cleanup EXIT
 
 export FAKE_ADB_SCENARIO="Z:$work/scenario" FAKE_ADB_LOG="Z:$work/log"
-probe() { "$wine_env" wine "$probe_exe" "$@"; }
-failures=0 passes=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
-}
+# shellcheck source=../gui/probe-checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/probe-checks.sh"
 
 phone() {  # phone SERIAL MAKER MODEL SDK: the getprop answer of one phone
   printf 'match -s %s shell getprop\nout [ro.build.version.sdk]: [%s]\\n[ro.product.manufacturer]: [%s]\\n[ro.product.model]: [%s]\\n\n' \

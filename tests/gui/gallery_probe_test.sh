@@ -14,11 +14,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-probe() { "$wine_env" wine "$probe_exe" "$@"; }
-failures=0 passes=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
-}
+# shellcheck source=../gui/probe-checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/probe-checks.sh"
 
 "$wine_env" wine "$gallery" &
 gallery_pid=$!

@@ -25,11 +25,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-probe() { "$wine_env" wine "$probe_exe" "$@"; }
-failures=0 passes=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
-}
+# shellcheck source=../gui/probe-checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/probe-checks.sh"
 waits() {  # waits NAME ID TEXT [MS]: the control shows TEXT within MS
   if probe wait-text "$W" "$2" "$3" --timeout "${4:-10000}" >/dev/null; then check "$1" ok ok; else check "$1" "$3" "$(probe text "$W" "$2")"; fi
 }
