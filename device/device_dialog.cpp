@@ -29,13 +29,6 @@ struct Column {
 };
 constexpr Column kColumns[] = {{"品牌信息", 104}, {"硬件信息", 210}, {"系统版本", 130}};
 
-// Copies text into a fixed, zero-filled field, keeping its terminating zero.
-template <size_t N>
-void copyField(char (&field)[N], std::string_view text) {
-  std::string_view fitting = ui::gbkPrefix(text, N - 1);
-  std::memcpy(field, fitting.data(), fitting.size());
-}
-
 std::string withoutTrailingSpace(std::string text) {
   while (!text.empty() && std::string_view(" \t\r\n\v\f").find(text.back()) != std::string_view::npos) text.pop_back();
   return text;
@@ -212,8 +205,8 @@ void DeviceDialog::onQueryEnded(unsigned chain, const std::string& output, bool 
 
 void DeviceDialog::addRow(const DeviceRecord& record) {
   skin::DeviceRow row{};
-  copyField(row.serial, record.serial);
-  copyField(row.releaseName, record.releaseName);
+  skin::CopyRowField(row.serial, record.serial);
+  skin::CopyRowField(row.releaseName, record.releaseName);
   row.brandLogo = record.brandLogo;
   list_.AddRow(row);
 

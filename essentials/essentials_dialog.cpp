@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "skin/images.h"
 #include "ui/application.h"
+#include "ui/message_box.h"
 #include "ui/wide.h"
 
 namespace vantaro {
@@ -26,22 +27,6 @@ constexpr UINT kListingDelayMs = 50;
 // A package listing is a few dozen bytes per package; one this long is not a
 // phone's, and is dropped as a failed listing.
 constexpr size_t kMaxListingBytes = size_t{1} << 20;
-
-thread_local HHOOK boxHook = nullptr;
-
-// Wine ignores MB_TOPMOST: the box is raised as it is activated.
-LRESULT CALLBACK raiseBox(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE)
-    SetWindowPos(reinterpret_cast<HWND>(wParam), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  return CallNextHookEx(boxHook, code, wParam, lParam);
-}
-
-// Copies text into a fixed, zero-filled field, keeping its terminating zero.
-template <size_t N>
-void copyField(char (&field)[N], std::string_view text) {
-  std::string_view fitting = ui::gbkPrefix(text, N - 1);
-  std::memcpy(field, fitting.data(), fitting.size());
-}
 
 }  // namespace
 
@@ -176,18 +161,7 @@ void EssentialsDialog::refresh() {
 
 void EssentialsDialog::showSeveralDevicesBox() {
   std::wstring text = ui::toWide(kSeveralDevicesText);
-  MSGBOXPARAMSW box{};
-  box.cbSize = sizeof box;
-  box.hwndOwner = nullptr;
-  box.hInstance = ui::Application::instance();
-  box.lpszText = text.c_str();
-  box.lpszCaption = L"Vantaro";
-  box.dwStyle = MB_OK | MB_USERICON | MB_TOPMOST;
-  box.lpszIcon = MAKEINTRESOURCEW(IDI_APP);
-  boxHook = SetWindowsHookExW(WH_CBT, &raiseBox, nullptr, GetCurrentThreadId());
-  MessageBoxIndirectW(&box);
-  if (boxHook) UnhookWindowsHookEx(boxHook);
-  boxHook = nullptr;
+  ui::ShowTopmostMessageBox(text, L"Vantaro", MB_OK, IDI_APP);
 }
 
 LRESULT EssentialsDialog::onTimer(WPARAM id, LPARAM) {
@@ -244,9 +218,9 @@ void EssentialsDialog::ClearItems() {
 
 void EssentialsDialog::AppendItem(const EssentialsItem& item) {
   skin::EssentialsRow row{};
-  copyField(row.description, item.entry->description);
-  copyField(row.linkText, item.entry->linkText);
-  copyField(row.version, item.entry->version);
+  skin::CopyRowField(row.description, item.entry->description);
+  skin::CopyRowField(row.linkText, item.entry->linkText);
+  skin::CopyRowField(row.version, item.entry->version);
   row.iconId = item.entry->iconId;
   row.installed = item.installed ? 1 : 0;
   list_.AddRow(row);

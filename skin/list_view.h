@@ -13,12 +13,15 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "skin/tree_view.h"
 #include "ui/control.h"
 #include "ui/gdi.h"
+#include "ui/wide.h"
 
 namespace vantaro::skin {
 
@@ -51,6 +54,14 @@ struct EssentialsRow {
   int32_t iconId;     // PNG resource
   int32_t installed;  // non-zero: already on the phone
 };
+
+// Copies text into a fixed, zero-filled field of a row record, keeping its
+// terminating zero and never splitting a double-byte character.
+template <size_t N>
+void CopyRowField(char (&field)[N], std::string_view text) {
+  std::string_view fitting = ui::gbkPrefix(text, N - 1);
+  std::memcpy(field, fitting.data(), fitting.size());
+}
 
 // Told when the review link of a row of the essentials list is clicked.
 class RowLinkListener {
