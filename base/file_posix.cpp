@@ -9,7 +9,7 @@
 
 namespace vantaro {
 
-std::string nativePath(const std::string& gbkPath) { return gbkToUtf8(gbkPath); }
+std::string nativePath(const std::string& gbkPath) { return gbkPathToNativeBytes(gbkPath); }
 
 bool ReadOnlyFile::open(const std::string& gbkPath) {
   close();

@@ -8,9 +8,29 @@
 
 namespace vantaro {
 
-// UTF-16 (host byte order) <-> GBK. Platform implementations.
+// UTF-16 (host byte order) <-> GBK. gbkToWide also turns the escapes of
+// the path conversions below back into the characters they stand for.
 std::string wideToGbk(std::u16string_view text);
 std::u16string gbkToWide(std::string_view text);
+
+// Names the file system gives us may hold characters that GBK lacks (or, on
+// Linux, bytes that are no UTF-8 at all). Where such a name enters the
+// program (command line, dropped files, temporary and program folders) it is
+// converted with these: what GBK has stays as it is, and each other
+// character (or stray byte) becomes an escape of two characters from GBK's
+// user-defined areas. gbkToWide, gbkToUtf8 and nativePath undo the escapes,
+// so the path opens, copies and runs as the name it came from, and the user
+// reads it with the right characters.
+std::string wideToGbkPath(std::u16string_view name);
+std::string nativeToGbkPath(std::string_view bytes);  // a Linux name: UTF-8, or any bytes
+// The GBK path back as Linux bytes: escapes of stray bytes give those bytes.
+std::string gbkPathToNativeBytes(std::string_view gbkPath);
+
+namespace detail {
+// The platform's own conversions, without escapes.
+std::string plainWideToGbk(std::u16string_view text);
+std::u16string plainGbkToWide(std::string_view text);
+}  // namespace detail
 
 // UTF-8 <-> UTF-16, portable. Invalid UTF-8 becomes U+FFFD; lone surrogates
 // in UTF-16 become U+FFFD in UTF-8. Three-byte encodings of surrogates (as

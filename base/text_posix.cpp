@@ -40,7 +40,9 @@ bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 }  // namespace
 
-std::string wideToGbk(std::u16string_view text) {
+namespace detail {
+
+std::string plainWideToGbk(std::u16string_view text) {
   std::string out;
   if (text.empty()) return out;
   iconv_t cd = toGbk();
@@ -80,7 +82,7 @@ std::string wideToGbk(std::u16string_view text) {
   return out;
 }
 
-std::u16string gbkToWide(std::string_view text) {
+std::u16string plainGbkToWide(std::string_view text) {
   std::u16string out;
   if (text.empty()) return out;
   iconv_t cd = fromGbk();
@@ -115,5 +117,7 @@ std::u16string gbkToWide(std::string_view text) {
   std::memcpy(out.data(), buffer.data(), written & ~size_t{1});
   return out;
 }
+
+}  // namespace detail
 
 }  // namespace vantaro

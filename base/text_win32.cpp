@@ -9,7 +9,9 @@ namespace {
 constexpr UINT kGbk = 936;
 }
 
-std::string wideToGbk(std::u16string_view input) {
+namespace detail {
+
+std::string plainWideToGbk(std::u16string_view input) {
   std::string out;
   if (input.empty()) return out;
   // Code page 936 has no characters beyond the basic plane: a surrogate pair
@@ -38,7 +40,7 @@ std::string wideToGbk(std::u16string_view input) {
   return out;
 }
 
-std::u16string gbkToWide(std::string_view text) {
+std::u16string plainGbkToWide(std::string_view text) {
   std::u16string out;
   if (text.empty()) return out;
   int length = static_cast<int>(text.size());
@@ -48,5 +50,7 @@ std::u16string gbkToWide(std::string_view text) {
   MultiByteToWideChar(kGbk, 0, text.data(), length, reinterpret_cast<wchar_t*>(out.data()), needed);
   return out;
 }
+
+}  // namespace detail
 
 }  // namespace vantaro

@@ -31,6 +31,26 @@ TEST(Text, Utf8DecodingReplacesInvalidSequences) {
   EXPECT_EQ(wideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
+TEST(Text, PathsKeepWhatGbkLacksAndComeBackUnchanged) {
+  // A name GBK has is plain GBK; one it lacks survives the trip both ways.
+  EXPECT_EQ(wideToGbkPath(u"C:\\用户\\a.apk"), wideToGbk(u"C:\\用户\\a.apk"));
+  for (std::u16string name : {std::u16string(u"C:\\Users\\J\u00F6rg\\Temp\\"), std::u16string(u"\u0E01\U0001F600.apk"),
+                              std::u16string(u"\uE000\uE001x"),  // user-defined characters, themselves escape units
+                              std::u16string(u"a") + char16_t(0xD800) + u"b"}) {
+    std::string gbk = wideToGbkPath(name);
+    EXPECT_EQ(gbk.find('?'), std::string::npos);
+    EXPECT_EQ(gbkToWide(gbk), name);
+  }
+  std::string jorg = wideToGbkPath(u"J\u00F6rg.apk");
+  EXPECT_TRUE(equalsNoCase(jorg.substr(jorg.size() - 4), ".APK"));
+  // Linux names are bytes: UTF-8 and stray bytes both come back exactly.
+  for (std::string bytes : {std::string("/tmp/J\xC3\xB6rg.apk"), std::string("/tmp/\xFF\xC3(\xE6\xBC\x94.apk")}) {
+    EXPECT_EQ(gbkPathToNativeBytes(nativeToGbkPath(bytes)), bytes);
+  }
+  EXPECT_EQ(gbkToUtf8(nativeToGbkPath("J\xC3\xB6rg\xE6\xBC\x94")), "J\xC3\xB6rg\xE6\xBC\x94");
+  EXPECT_EQ(nativeToGbkPath("\xE6\xBC\x94"), "演");
+}
+
 TEST(Text, CaseInsensitiveComparisonFoldsOnlyAsciiLetters) {
   EXPECT_TRUE(equalsNoCase("Game.APK", "game.apk"));
   EXPECT_TRUE(equalsNoCase("ANDROIDMANIFEST.XML", "AndroidManifest.xml"));
