@@ -44,7 +44,7 @@ PackageInfo LoadPackage(const std::string& utf8Path) {
   PermissionCatalog catalog;
   PackageInfo info;
   RecordingDisplay display;
-  PackageLoader(info, display, catalog).load(utf8ToGbk(utf8Path), false);
+  PackageLoader(info, display, catalog).load(nativeToGbkPath(utf8Path), false);
   return info;
 }
 

@@ -10,7 +10,7 @@ namespace vantaro::cli {
 
 int runInstall(const InstallOptions& options) {
   ConsoleMessageLine line;
-  if (!IsExistingFile(utf8ToGbk(options.file))) {
+  if (!IsExistingFile(nativeToGbkPath(options.file))) {
     line.ShowMessage(kNoPackageText, StatusKind::Error);
     return kExitFailed;
   }

@@ -1,11 +1,9 @@
 #include "package/apk_archive.h"
 
-#include <unzip.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 #include "base/bytes.h"
 #include "base/text.h"
@@ -13,167 +11,90 @@
 namespace vantaro {
 namespace {
 
+constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr uint32_t kDirectorySignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kZip64EndSize = 56;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kDirectoryRecordSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr uint16_t kDataDescriptorFlag = 0x0008;
+
 // A central directory larger than this is no package's (44,000 members take
 // about 3 MB).
 constexpr uint64_t kMaxDirectory = 64u << 20;
 constexpr size_t kMaxNameLength = 255;
-// The directory is read through a window of this size while it is indexed.
-constexpr size_t kDirectoryWindow = 64u << 10;
+// Compressed data is fed to the inflater in pieces of this size.
+constexpr size_t kInflateInput = 256u << 10;
 
-// minizip reads through these callbacks: the archive's already open file,
-// with a small read-ahead window, since minizip reads its headers a few bytes
-// at a time.
-struct Stream {
-  const ReadOnlyFile* file;
-  uint64_t position = 0;
-  uint64_t windowStart = 0;
-  size_t windowLength = 0;
-  uint8_t window[4096];
-  bool failed = false;
-};
-
-voidpf ZCALLBACK streamOpen(voidpf, const void* file, int) {
-  auto* s = new (std::nothrow) Stream;
-  if (s) s->file = static_cast<const ReadOnlyFile*>(file);
-  return s;
+uint64_t u64(const ByteView& v, size_t at) {
+  uint32_t low = 0, high = 0;
+  v.u32(at, low);
+  v.u32(at + 4, high);
+  return (uint64_t{high} << 32) | low;
 }
 
-uLong ZCALLBACK streamRead(voidpf, voidpf stream, void* buffer, uLong size) {
-  auto* s = static_cast<Stream*>(stream);
-  auto* out = static_cast<uint8_t*>(buffer);
-  uLong done = 0;
-  while (done < size) {
-    if (s->position >= s->windowStart && s->position < s->windowStart + s->windowLength) {
-      size_t at = static_cast<size_t>(s->position - s->windowStart);
-      size_t n = std::min<size_t>(s->windowLength - at, size - done);
-      std::memcpy(out + done, s->window + at, n);
-      done += n;
-      s->position += n;
-      continue;
+// Valid UTF-8 in structure (lead bytes and their continuations), and no NUL:
+// the phone refuses an archive holding any other name.
+bool isValidName(std::string_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c == 0) return false;
+    if (c < 0x80) continue;
+    if ((c & 0xC0) == 0x80 || (c & 0xFE) == 0xFE) return false;
+    for (unsigned lead = (c << 1) & 0xFF; lead & 0x80; lead = (lead << 1) & 0xFF) {
+      if (++i == name.size() || (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80) return false;
     }
-    uLong left = size - done;
-    if (left >= sizeof s->window) {
-      int64_t n = s->file->readAt(s->position, out + done, left);
-      if (n < 0) s->failed = true;
-      if (n <= 0) break;
-      done += static_cast<uLong>(n);
-      s->position += static_cast<uint64_t>(n);
-      continue;
-    }
-    int64_t n = s->file->readAt(s->position, s->window, sizeof s->window);
-    if (n < 0) s->failed = true;
-    if (n <= 0) break;
-    s->windowStart = s->position;
-    s->windowLength = static_cast<size_t>(n);
   }
-  return done;
+  return true;
 }
 
-uLong ZCALLBACK streamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
-
-ZPOS64_T ZCALLBACK streamTell(voidpf, voidpf stream) { return static_cast<Stream*>(stream)->position; }
-
-long ZCALLBACK streamSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-  auto* s = static_cast<Stream*>(stream);
-  uint64_t base = 0;
-  if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
-    base = s->position;
-  } else if (origin == ZLIB_FILEFUNC_SEEK_END) {
-    int64_t size = s->file->size();
-    if (size < 0) return -1;
-    base = static_cast<uint64_t>(size);
-  }
-  s->position = base + offset;
-  return 0;
-}
-
-int ZCALLBACK streamClose(voidpf, voidpf stream) {
-  delete static_cast<Stream*>(stream);
-  return 0;
-}
-
-int ZCALLBACK streamError(voidpf, voidpf stream) { return static_cast<Stream*>(stream)->failed ? 1 : 0; }
-
-// Where the central directory is, from the end record, the way minizip
-// finds it: the last end-record signature within the final 64 KiB.
-bool locateCentralDirectory(const ReadOnlyFile& file, uint64_t& start, uint64_t& size, uint64_t& offset,
-                            uint64_t& count) {
-  int64_t fileSize = file.size();
-  if (fileSize < 22) return false;
-  uint64_t back = std::min<uint64_t>(static_cast<uint64_t>(fileSize), 0xFFFF + 22);
-  std::vector<uint8_t> tail(static_cast<size_t>(back));
-  uint64_t tailStart = static_cast<uint64_t>(fileSize) - back;
-  if (!file.readExactly(tailStart, tail.data(), tail.size())) return false;
-  ByteView view(tail.data(), tail.size());
-  for (size_t i = tail.size() - 22 + 1; i-- > 0;) {
-    uint32_t signature = 0;
-    view.u32(i, signature);
-    if (signature != 0x06054b50) continue;
-    uint16_t entries = 0;
-    uint32_t cdSize = 0, cdOffset = 0;
-    view.u16(i + 10, entries);
-    view.u32(i + 12, cdSize);
-    view.u32(i + 16, cdOffset);
-    uint64_t recordAt = tailStart + i;
-    size = cdSize;
-    offset = cdOffset;
-    count = entries;
-    // A zip64 locator right before the end record points at the zip64 end record.
-    if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || entries == 0xFFFF) {
-      uint8_t locator[20];
-      if (recordAt < 20 || !file.readExactly(recordAt - 20, locator, 20)) return false;
-      ByteView l(locator, 20);
-      uint32_t sig;
-      uint32_t low, high;
-      l.u32(0, sig);
-      l.u32(8, low);
-      l.u32(12, high);
-      if (sig != 0x07064b50) return false;
-      uint64_t zip64At = (uint64_t{high} << 32) | low;
-      uint8_t record[56];
-      if (!file.readExactly(zip64At, record, sizeof record)) return false;
-      ByteView r(record, sizeof record);
-      uint32_t s2, a, b;
-      r.u32(0, s2);
-      if (s2 != 0x06064b50) return false;
-      r.u32(32, a); r.u32(36, b); count = (uint64_t{b} << 32) | a;
-      r.u32(40, a); r.u32(44, b); size = (uint64_t{b} << 32) | a;
-      r.u32(48, a); r.u32(52, b); offset = (uint64_t{b} << 32) | a;
-      // minizip measures the directory back from the zip64 record's own position.
-      recordAt = zip64At;
-    }
-    if (size > recordAt) return false;
-    start = recordAt - size;
-    return true;
-  }
-  return false;
-}
-
-// A hash of a member name that ignores letter case: bit 5 is set in every
-// byte, so names that compare equal ignoring case (which folds only A-Z)
-// always hash alike. Names that merely hash alike are told apart by find().
-inline uint32_t nameHash(std::string_view name) {
-  constexpr uint64_t kFold = 0x2020202020202020ull;
+uint32_t nameHash(std::string_view name) {
   constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const char* p = name.data();
-  size_t n = name.size();
-  uint64_t h = n;
-  uint64_t word;
-  if (n >= 8) {
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-      std::memcpy(&word, p + i, 8);
-      h = (h ^ (word | kFold)) * kMultiplier;
-    }
-    if (n % 8) {  // the last eight bytes, overlapping the word before
-      std::memcpy(&word, p + n - 8, 8);
-      h = (h ^ (word | kFold)) * kMultiplier;
-    }
-  } else {
-    word = 0;
-    for (size_t i = 0; i < n; ++i) word |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-    h = (h ^ (word | kFold)) * kMultiplier;
+  uint64_t h = name.size();
+  size_t i = 0;
+  for (; i + 8 <= name.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, name.data() + i, 8);
+    h = (h ^ word) * kMultiplier;
   }
+  uint64_t tail = 0;
+  for (size_t k = 0; i + k < name.size(); ++k) tail |= uint64_t{static_cast<unsigned char>(name[i + k])} << (8 * k);
+  h = (h ^ tail) * kMultiplier;
   return static_cast<uint32_t>(h >> 32);
+}
+
+// The zip64 values of an extra field: each one present only when its 32-bit
+// field is saturated (or all three when the writer put all three).
+bool readZip64Extra(ByteView extra, uint64_t& size, uint64_t& compressedSize, uint64_t* localHeaderOffset) {
+  bool wantSize = size == 0xFFFFFFFF, wantCompressed = compressedSize == 0xFFFFFFFF;
+  bool wantOffset = localHeaderOffset && *localHeaderOffset == 0xFFFFFFFF;
+  size_t at = 0;
+  while (extra.has(at, 4)) {
+    uint16_t id = 0, length = 0;
+    extra.u16(at, id);
+    extra.u16(at + 2, length);
+    ByteView field;
+    if (!extra.sub(at + 4, length, field)) return false;
+    at += 4u + length;
+    if (id != 0x0001) continue;
+    bool all = length >= 24;
+    size_t pos = 0;
+    auto take = [&](bool wanted, uint64_t& value) {
+      if (!wanted && !all) return true;
+      if (!field.has(pos, 8)) return false;
+      value = u64(field, pos);
+      pos += 8;
+      return true;
+    };
+    uint64_t ignoredOffset = 0;
+    return take(wantSize, size) && take(wantCompressed, compressedSize) &&
+           take(wantOffset, localHeaderOffset ? *localHeaderOffset : ignoredOffset);
+  }
+  return !wantSize && !wantCompressed && !wantOffset;
 }
 
 }  // namespace
@@ -183,141 +104,293 @@ ApkArchive::~ApkArchive() { close(); }
 
 bool ApkArchive::open(const std::string& gbkPath) {
   close();
-  if (!file_.open(gbkPath)) return false;
-  zlib_filefunc64_def functions = {};
-  functions.zopen64_file = streamOpen;
-  functions.zread_file = streamRead;
-  functions.zwrite_file = streamWrite;
-  functions.ztell64_file = streamTell;
-  functions.zseek64_file = streamSeek;
-  functions.zclose_file = streamClose;
-  functions.zerror_file = streamError;
-  zip_ = unzOpen2_64(&file_, &functions);
-  if (!zip_ || !indexCentralDirectory()) {
-    close();
-    return false;
+  std::shared_ptr<const ByteSource> source = FileSource::Open(gbkPath);
+  return source && open(std::move(source));
+}
+
+bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
+  close();
+  source_ = std::move(source);
+  uint64_t count = 0, size = 0;
+  uint8_t first[4];
+  uint32_t firstSignature = 0;
+  // The file must start with a member's local header, whatever the directory says.
+  bool ok = source_ && readEndRecords(count, size) && count > 0 && count <= size / kDirectoryRecordSize &&
+            size <= kMaxDirectory && source_->read(0, first, sizeof first) &&
+            ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
+  if (ok) {
+    directory_.resize(static_cast<size_t>(size));
+    ok = source_->read(directoryOffset_, directory_.data(), directory_.size()) && indexDirectory(count);
   }
-  return true;
+  if (!ok) close();
+  return ok;
 }
 
 void ApkArchive::close() {
-  if (zip_) unzClose(static_cast<unzFile>(zip_));
-  zip_ = nullptr;
-  file_.close();
-  directoryStart_ = 0;
-  entries_.clear();
-  entries_.shrink_to_fit();
+  source_.reset();
+  directoryOffset_ = 0;
+  directory_.clear();
+  directory_.shrink_to_fit();
+  members_.clear();
+  members_.shrink_to_fit();
+  slots_.clear();
+  slots_.shrink_to_fit();
 }
 
-bool ApkArchive::indexCentralDirectory() {
-  uint64_t start, size, count;
-  if (!locateCentralDirectory(file_, start, size, directoryOffset_, count)) return false;
-  if (size > kMaxDirectory) return false;
-  directoryStart_ = start;
-  entries_.reserve(static_cast<size_t>(std::min<uint64_t>(count, size / 46)));
+bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
+  uint64_t fileSize = source_->size();
+  if (fileSize < kEndSize) return false;
+  size_t back = static_cast<size_t>(std::min<uint64_t>(fileSize, 0xFFFF + kEndSize));
+  std::vector<uint8_t> tail(back);
+  uint64_t tailStart = fileSize - back;
+  if (!source_->read(tailStart, tail.data(), tail.size())) return false;
+  ByteView view(tail.data(), tail.size());
 
-  // Records are parsed in a window that slides over the directory; a record
-  // whose header or name would pass the directory's end ends the index.
-  std::vector<uint8_t> window(static_cast<size_t>(std::min<uint64_t>(size, kDirectoryWindow)));
-  uint64_t windowAt = 0;
-  size_t windowLength = 0;
-  uint64_t pos = 0;
+  // The last end-record signature; its comment must reach exactly to the end.
+  size_t at = tail.size() - kEndSize + 1;
+  uint32_t signature = 0;
+  do {
+    if (at-- == 0) return false;
+    view.u32(at, signature);
+  } while (signature != kEndSignature);
+  uint16_t onDisk = 0, entries = 0, commentLength = 0;
+  uint32_t directorySize = 0, directoryOffset = 0;
+  view.u16(at + 8, onDisk);
+  view.u16(at + 10, entries);
+  view.u32(at + 12, directorySize);
+  view.u32(at + 16, directoryOffset);
+  view.u16(at + 20, commentLength);
+  uint64_t endAt = tailStart + at;
+  if (endAt + kEndSize + commentLength != fileSize) return false;
+
+  bool saturated = onDisk == 0xFFFF || entries == 0xFFFF || directorySize == 0xFFFFFFFF ||
+                   directoryOffset == 0xFFFFFFFF || commentLength == 0xFFFF;
+  count = entries;
+  size = directorySize;
+  directoryOffset_ = directoryOffset;
+  uint64_t directoryLimit = endAt;
+
+  // A zip64 end record, named by the locator right before the end record.
+  uint8_t locator[kZip64LocatorSize];
+  uint32_t locatorSignature = 0;
+  bool hasLocator = endAt >= kZip64LocatorSize && source_->read(endAt - kZip64LocatorSize, locator, sizeof locator) &&
+                    ByteView(locator, sizeof locator).u32(0, locatorSignature) &&
+                    locatorSignature == kZip64LocatorSignature;
+  if (hasLocator) {
+    uint64_t locatorAt = endAt - kZip64LocatorSize;
+    uint64_t recordAt = u64(ByteView(locator, sizeof locator), 8);
+    uint8_t record[kZip64EndSize];
+    uint32_t recordSignature = 0;
+    bool valid = locatorAt >= kZip64EndSize && recordAt <= locatorAt - kZip64EndSize &&
+                 source_->read(recordAt, record, sizeof record) &&
+                 ByteView(record, sizeof record).u32(0, recordSignature) && recordSignature == kZip64EndSignature;
+    if (valid) {
+      ByteView r(record, sizeof record);
+      uint64_t count64 = u64(r, 32), size64 = u64(r, 40), offset64 = u64(r, 48);
+      // Two end records that name different directories would let two readers
+      // see two packages in one file.
+      if ((entries != 0xFFFF && entries != count64) || (directorySize != 0xFFFFFFFF && directorySize != size64) ||
+          (directoryOffset != 0xFFFFFFFF && directoryOffset != offset64)) {
+        return false;
+      }
+      if (saturated) {
+        count = count64;
+        size = size64;
+        directoryOffset_ = offset64;
+        directoryLimit = recordAt;
+      }
+    } else if (saturated) {
+      return false;
+    }
+  } else if (saturated) {
+    return false;
+  }
+  return directoryOffset_ <= directoryLimit && size <= directoryLimit - directoryOffset_;
+}
+
+bool ApkArchive::indexDirectory(uint64_t count) {
+  ByteView directory(directory_.data(), directory_.size());
+  members_.reserve(static_cast<size_t>(count));
+  size_t capacity = 16;
+  while (capacity < count * 2) capacity *= 2;
+  slots_.assign(capacity, 0);
+  size_t pos = 0;
   for (uint64_t i = 0; i < count; ++i) {
-    if (pos + 46 > size) break;
-    // The header and, when it is indexed, the name must be in the window.
-    uint64_t windowEnd = windowAt + windowLength;
-    bool inWindow = pos + 46 <= windowEnd;
-    if (inWindow) {
-      const uint8_t* header = window.data() + (pos - windowAt);
-      size_t nameLength = header[28] | (header[29] << 8);
-      inWindow = nameLength > kMaxNameLength || pos + 46 + nameLength <= windowEnd;
+    uint32_t signature = 0, crc = 0, compressed32 = 0, size32 = 0, offset32 = 0;
+    uint16_t flags = 0, method = 0, nameLength = 0, extraLength = 0, commentLength = 0;
+    if (!directory.has(pos, kDirectoryRecordSize)) return false;
+    directory.u32(pos, signature);
+    if (signature != kDirectorySignature) return false;
+    directory.u16(pos + 8, flags);
+    directory.u16(pos + 10, method);
+    directory.u32(pos + 16, crc);
+    directory.u32(pos + 20, compressed32);
+    directory.u32(pos + 24, size32);
+    directory.u16(pos + 28, nameLength);
+    directory.u16(pos + 30, extraLength);
+    directory.u16(pos + 32, commentLength);
+    directory.u32(pos + 42, offset32);
+    size_t nameAt = pos + kDirectoryRecordSize;
+    ByteView extra;
+    if (!directory.has(nameAt, nameLength) || !directory.sub(nameAt + nameLength, extraLength, extra)) return false;
+
+    Member m;
+    m.nameOffset = static_cast<uint32_t>(nameAt);
+    m.nameLength = nameLength;
+    m.method = method;
+    m.flags = flags;
+    m.crc = crc;
+    m.compressedSize = compressed32;
+    m.size = size32;
+    m.localHeaderOffset = offset32;
+    if ((size32 == 0xFFFFFFFF || compressed32 == 0xFFFFFFFF || offset32 == 0xFFFFFFFF) &&
+        !readZip64Extra(extra, m.size, m.compressedSize, &m.localHeaderOffset)) {
+      return false;
     }
-    if (!inWindow) {
-      size_t n = static_cast<size_t>(std::min<uint64_t>(window.size(), size - pos));
-      if (!file_.readExactly(start + pos, window.data(), n)) return false;
-      windowAt = pos;
-      windowLength = n;
+    std::string_view memberName = name(m);
+    if (m.localHeaderOffset >= directoryOffset_ || !isValidName(memberName)) return false;
+
+    // Into the index; the same name twice refuses the archive.
+    size_t mask = slots_.size() - 1;
+    for (size_t slot = nameHash(memberName) & mask;; slot = (slot + 1) & mask) {
+      if (slots_[slot] == 0) {
+        slots_[slot] = static_cast<uint32_t>(members_.size() + 1);
+        break;
+      }
+      if (name(members_[slots_[slot] - 1]) == memberName) return false;
     }
-    ByteView record(window.data() + (pos - windowAt), static_cast<size_t>(windowAt + windowLength - pos));
-    uint32_t signature = 0;
-    uint16_t nameLength = 0, extraLength = 0, commentLength = 0;
-    record.u32(0, signature);
-    if (signature != 0x02014b50) break;
-    record.u16(28, nameLength);
-    record.u16(30, extraLength);
-    record.u16(32, commentLength);
-    if (pos + 46 + nameLength > size) break;
-    if (nameLength <= kMaxNameLength) {
-      std::string_view name(reinterpret_cast<const char*>(record.data() + 46), nameLength);
-      entries_.push_back({nameHash(name), static_cast<uint32_t>(pos)});
-    }
-    pos += 46u + nameLength + extraLength + commentLength;
+    members_.push_back(m);
+    pos = nameAt + nameLength + extraLength + commentLength;
+    if (pos > directory_.size()) return false;
   }
   return true;
 }
 
-const ApkArchive::Entry* ApkArchive::find(const std::string& name) const {
-  if (name.empty() || name.size() > kMaxNameLength) return nullptr;
-  uint32_t hash = nameHash(name);
-  uint8_t record[46 + kMaxNameLength];
-  for (const Entry& e : entries_) {
-    if (e.hash != hash) continue;
-    // Same hash: compare the name itself, as the directory records it.
-    uint16_t nameLength = 0;
-    if (!file_.readExactly(directoryStart_ + e.offset, record, 46 + name.size())) continue;
-    ByteView(record, sizeof record).u16(28, nameLength);
-    if (nameLength != name.size()) continue;
-    if (equalsNoCase(std::string_view(reinterpret_cast<const char*>(record + 46), nameLength), name)) return &e;
+std::string_view ApkArchive::name(const Member& member) const {
+  return std::string_view(reinterpret_cast<const char*>(directory_.data()) + member.nameOffset, member.nameLength);
+}
+
+const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
+  if (wanted.empty() || wanted.size() > kMaxNameLength || slots_.empty()) return nullptr;
+  size_t mask = slots_.size() - 1;
+  for (size_t slot = nameHash(wanted) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const Member& m = members_[slots_[slot] - 1];
+    if (name(m) == wanted) return &m;
   }
   return nullptr;
 }
 
-bool ApkArchive::contains(const std::string& name) const { return find(name) != nullptr; }
-
-ApkArchive::ReadResult ApkArchive::read(const std::string& name, size_t maxSize, std::vector<uint8_t>& out) {
-  out.clear();
-  if (!zip_) return ReadResult::Missing;
-  const Entry* entry = find(name);
-  if (!entry) {
-    // Names flagged as UTF-8 in the archive: try the same text in UTF-8.
-    bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) entry = find(gbkToUtf8(name));
+bool ApkArchive::dataOffset(const Member& m, uint64_t& offset) const {
+  if (!source_ || m.localHeaderOffset >= directoryOffset_ ||
+      directoryOffset_ - m.localHeaderOffset < kLocalHeaderSize + m.nameLength) {
+    return false;
   }
-  if (!entry) return ReadResult::Missing;
-  auto zip = static_cast<unzFile>(zip_);
-  if (unzSetOffset64(zip, directoryOffset_ + entry->offset) != UNZ_OK) return ReadResult::CannotOpen;
-  unz_file_info64 info;
-  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return ReadResult::CannotOpen;
-  if (info.uncompressed_size > maxSize) return ReadResult::TooLarge;
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return ReadResult::CannotOpen;
-  out.resize(static_cast<size_t>(info.uncompressed_size));
-  bool ok = true;
-  if (info.compression_method == 0) {
-    // Stored: minizip would move the data through its 16 KiB window one byte
-    // at a time, so it is read straight into the buffer instead, with the
-    // same checks: the data must all be there and match its checksum. (Like
-    // minizip without a password, this ignores the encryption flag.)
-    ok = info.compressed_size >= info.uncompressed_size &&
-         file_.readExactly(unzGetCurrentFileZStreamPos64(zip), out.data(), out.size()) &&
-         crc32_z(0, out.data(), out.size()) == info.crc;
-  } else {
-    size_t done = 0;
-    while (done < out.size()) {
-      unsigned chunk = static_cast<unsigned>(std::min<size_t>(out.size() - done, 1u << 30));
-      int n = unzReadCurrentFile(zip, out.data() + done, chunk);
-      if (n <= 0) {
-        ok = false;
-        break;
+  uint8_t header[kLocalHeaderSize + kMaxNameLength + 1];
+  std::vector<uint8_t> longHeader;
+  uint8_t* bytes = header;
+  size_t want = kLocalHeaderSize + m.nameLength;
+  if (want > sizeof header) {
+    longHeader.resize(want);
+    bytes = longHeader.data();
+  }
+  if (!source_->read(m.localHeaderOffset, bytes, want)) return false;
+  ByteView h(bytes, want);
+  uint32_t signature = 0, crc = 0, compressed = 0, size = 0;
+  uint16_t flags = 0, nameLength = 0, extraLength = 0;
+  h.u32(0, signature);
+  h.u16(6, flags);
+  h.u32(14, crc);
+  h.u32(18, compressed);
+  h.u32(22, size);
+  h.u16(26, nameLength);
+  h.u16(28, extraLength);
+  if (signature != kLocalHeaderSignature || nameLength != m.nameLength ||
+      std::memcmp(bytes + kLocalHeaderSize, directory_.data() + m.nameOffset, m.nameLength) != 0) {
+    return false;
+  }
+  uint64_t at = m.localHeaderOffset + kLocalHeaderSize + nameLength;
+  if (extraLength > directoryOffset_ - at) return false;
+  if (!(flags & kDataDescriptorFlag)) {
+    uint64_t localSize = size, localCompressed = compressed;
+    if (size == 0xFFFFFFFF || compressed == 0xFFFFFFFF) {
+      std::vector<uint8_t> extra(extraLength);
+      if (!source_->read(at, extra.data(), extra.size()) ||
+          !readZip64Extra(ByteView(extra.data(), extra.size()), localSize, localCompressed, nullptr)) {
+        return false;
       }
-      done += static_cast<size_t>(n);
     }
+    if (localSize != m.size || localCompressed != m.compressedSize || crc != m.crc) return false;
   }
-  int closed = unzCloseCurrentFile(zip);  // reports a checksum mismatch of what minizip read
-  if (!ok || closed != UNZ_OK) {
+  at += extraLength;
+  uint64_t room = directoryOffset_ - at;
+  if (m.compressedSize > room || (m.stored() && m.size > room)) return false;
+  offset = at;
+  return true;
+}
+
+ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, std::vector<uint8_t>& out) const {
+  out.clear();
+  const Member* m = find(wanted);
+  if (!m && std::any_of(wanted.begin(), wanted.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    m = find(gbkToUtf8(wanted));
+  }
+  if (!m) return ReadResult::Missing;
+  return read(*m, maxSize, out);
+}
+
+ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::vector<uint8_t>& out) const {
+  out.clear();
+  if (!source_) return ReadResult::Missing;
+  if (m.size > maxSize) return ReadResult::TooLarge;
+  uint64_t at = 0;
+  if (!dataOffset(m, at)) return ReadResult::Corrupt;
+  auto fail = [&out](ReadResult result) {
     out.clear();
     out.shrink_to_fit();
-    return ReadResult::Corrupt;
+    return result;
+  };
+  out.resize(static_cast<size_t>(m.size));
+  if (m.stored()) {
+    if (!source_->read(at, out.data(), out.size())) return fail(ReadResult::CannotOpen);
+  } else {
+    // Every method but "stored" is inflated, as the phone does.
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return fail(ReadResult::CannotOpen);
+    std::vector<uint8_t> input(static_cast<size_t>(std::min<uint64_t>(m.compressedSize, kInflateInput)));
+    uint8_t spill[64];  // anything past the recorded size lands here
+    uint64_t left = m.compressedSize;
+    size_t produced = 0;
+    int status = Z_OK;
+    bool readFailed = false;
+    while (status == Z_OK) {
+      if (z.avail_in == 0 && left > 0) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(left, input.size()));
+        if (!source_->read(at, input.data(), n)) {
+          readFailed = true;
+          break;
+        }
+        at += n;
+        left -= n;
+        z.next_in = input.data();
+        z.avail_in = static_cast<uInt>(n);
+      }
+      bool full = produced == out.size();
+      z.next_out = full ? spill : out.data() + produced;
+      size_t room = full ? sizeof spill : std::min<size_t>(out.size() - produced, 1u << 30);
+      z.avail_out = static_cast<uInt>(room);
+      status = inflate(&z, Z_NO_FLUSH);
+      size_t made = room - z.avail_out;
+      if (full && made > 0) break;  // more than recorded
+      if (!full) produced += made;
+      if (status == Z_BUF_ERROR && z.avail_in == 0 && left == 0) break;  // input ended early
+      if (status == Z_BUF_ERROR) status = Z_OK;
+    }
+    bool ended = status == Z_STREAM_END && produced == out.size();
+    inflateEnd(&z);
+    if (readFailed) return fail(ReadResult::CannotOpen);
+    if (!ended) return fail(ReadResult::Corrupt);
   }
+  if (crc32_z(0, out.data(), out.size()) != m.crc) return fail(ReadResult::Corrupt);
   return ReadResult::Ok;
 }
 

@@ -1,15 +1,30 @@
 #pragma once
-// The package as a zip archive, opened read-only for one load. Members are
-// read with minizip; names are looked up in an index of the central
-// directory built once (a hash of each name and where its record is), so
-// probing for absent members costs no rescans.
+// The package as a zip archive, read the way the phone's own zip reader
+// reads it, so that what we show is what the phone installs:
+//
+// - the end record is the last one in the final 64 KiB and must end the file
+//   (its comment reaching exactly to the end); a zip64 end record is used
+//   when a field of the end record is saturated, and an archive whose two
+//   end records disagree is refused;
+// - the central directory must lie before the end record, every record must
+//   be whole, every name valid UTF-8 without NUL, every local header before
+//   the directory, and the file must start with a local header;
+// - names are exact: two members whose names differ only in letter case are
+//   two members, and the same name twice refuses the archive;
+// - a member is read through its own local header, which must repeat the
+//   directory's name (and sizes and checksum, unless a data descriptor
+//   follows); method 0 is stored, every other method is inflated, and the
+//   result must have the recorded size and checksum.
+//
+// One index of the one central directory serves every lookup and every read.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "base/file.h"
+#include "package/byte_source.h"
 
 namespace vantaro {
 
@@ -17,40 +32,65 @@ class ApkArchive {
  public:
   enum class ReadResult { Ok, Missing, CannotOpen, TooLarge, Corrupt };
 
+  struct Member {
+    uint32_t nameOffset = 0;  // in the central directory
+    uint16_t nameLength = 0;
+    uint16_t method = 0;
+    uint16_t flags = 0;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;  // uncompressed
+    uint64_t localHeaderOffset = 0;
+    bool stored() const { return method == 0; }
+  };
+
   ApkArchive();
   ~ApkArchive();
   ApkArchive(const ApkArchive&) = delete;
   ApkArchive& operator=(const ApkArchive&) = delete;
 
-  // False when the file cannot be opened or is not a zip archive.
+  // False when the file cannot be opened or is not an archive the phone
+  // would accept.
   bool open(const std::string& gbkPath);
+  bool open(std::shared_ptr<const ByteSource> source);
   void close();
-  bool isOpen() const { return zip_ != nullptr; }
+  bool isOpen() const { return source_ != nullptr; }
 
-  // Whether a member of that name exists, letter case ignored. Names of 256
-  // characters or more are never found.
-  bool contains(const std::string& name) const;
+  // The member of exactly that name (bytes as the archive records them).
+  // Names of 256 characters or more are never found.
+  const Member* find(std::string_view name) const;
+  bool contains(std::string_view name) const { return find(name) != nullptr; }
+
   // Reads the whole member into out (exactly its recorded size). A member
   // recorded larger than maxSize is refused before anything is allocated; one
-  // that inflates to another size or fails its checksum is Corrupt.
-  ReadResult read(const std::string& name, size_t maxSize, std::vector<uint8_t>& out);
+  // whose headers disagree, that inflates to another size or fails its
+  // checksum is Corrupt. A name that is not ASCII is also tried as UTF-8,
+  // since names inside the program are GBK and names in archives UTF-8.
+  ReadResult read(std::string_view name, size_t maxSize, std::vector<uint8_t>& out) const;
+  ReadResult read(const Member& member, size_t maxSize, std::vector<uint8_t>& out) const;
 
-  size_t memberCount() const { return entries_.size(); }
+  // Where the member's data starts in the source, after its local header;
+  // false when that header is damaged or disagrees with the directory.
+  bool dataOffset(const Member& member, uint64_t& offset) const;
+
+  size_t memberCount() const { return members_.size(); }
+  const Member& member(size_t index) const { return members_[index]; }
+  std::string_view name(const Member& member) const;
+
+  const std::shared_ptr<const ByteSource>& source() const { return source_; }
+  // Where the central directory starts (what lies before it, after the last
+  // member, is the signing block's place).
+  uint64_t directoryOffset() const { return directoryOffset_; }
 
  private:
-  struct Entry {
-    uint32_t hash;    // of the name, letter case ignored
-    uint32_t offset;  // of its central directory record, from the directory's start
-  };
+  bool readEndRecords(uint64_t& count, uint64_t& size);
+  bool indexDirectory(uint64_t count);
 
-  bool indexCentralDirectory();
-  const Entry* find(const std::string& name) const;
-
-  ReadOnlyFile file_;
-  void* zip_ = nullptr;  // unzFile
-  uint64_t directoryOffset_ = 0;  // as the end record gives it
-  uint64_t directoryStart_ = 0;   // where it is in the file
-  std::vector<Entry> entries_;
+  std::shared_ptr<const ByteSource> source_;
+  uint64_t directoryOffset_ = 0;
+  std::vector<uint8_t> directory_;
+  std::vector<Member> members_;
+  std::vector<uint32_t> slots_;  // open addressing: member index + 1, 0 = empty
 };
 
 }  // namespace vantaro

@@ -7,7 +7,9 @@ Usage: info_test.py VANTARO_CLI FIXTURE_DIR
 
 import json
 import os
+import shutil
 import subprocess
+import tempfile
 import sys
 
 CLI = sys.argv[1]
@@ -53,6 +55,16 @@ check(err == "", "an accepted package writes nothing to stderr", err)
 # A Chinese file name given in UTF-8.
 check_run(["info", apk("演示 v2.5.1.apk")], 0, stdout_has=["名称：演示工具"])
 check_run(["info", apk("Game.APK")], 0, stdout_has=["名称：演示工具"])
+# Names GBK cannot spell, and a name that is no UTF-8 at all, open as they are.
+with tempfile.TemporaryDirectory() as folder:
+    for name in ["Jörg.apk".encode(), "ทดสอบ 😀.apk".encode(), b"\xff-stray.apk"]:
+        path = os.path.join(folder.encode(), name)
+        shutil.copyfile(apk("demo.apk"), path)
+        p = subprocess.run([CLI, "info", "--json", path], capture_output=True, timeout=60)
+        doc = json.loads(p.stdout.decode("utf-8")) if p.returncode == 0 else {}
+        check(doc.get("label") == "演示工具", f"info on {name!r}", p.returncode, p.stderr.decode("utf-8", "replace"))
+        if b"\xff" not in name:
+            check(doc.get("path", "").encode() == path, f"path of {name!r}", doc.get("path"))
 # The package scripts/run shows by default.
 check_run(["info", apk("sample.apk")], 0,
           stdout_has=["名称：样例应用", "[!] --- 发送短信", "[!] --- 开机自动启动", "友盟统计"])

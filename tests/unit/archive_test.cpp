@@ -14,25 +14,124 @@ using Result = ApkArchive::ReadResult;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-TEST(ApkArchive, LooksUpMembersIgnoringCaseAmongMany) {
+std::string fixture(const std::string& name) { return std::string(VANTARO_FIXTURE_DIR) + "/apk/" + name; }
+
+Bytes member(const std::string& package, const std::string& name) {
+  ApkArchive archive;
+  std::vector<uint8_t> out;
+  EXPECT_TRUE(archive.open(fixture(package)));
+  EXPECT_EQ(archive.read(name, 64u << 20, out), Result::Ok);
+  return out;
+}
+
+TEST(ApkArchive, NamesAreExactAmongManyAndNeverTwice) {
   std::vector<ZipMember> members;
   for (int i = 0; i < 3000; ++i) members.push_back({"assets/f" + std::to_string(i), text("x"), false});
   members.push_back({"AndroidManifest.XML", text("manifest"), true});
-  members.push_back({"androidmanifest.xml", text("second"), true});  // a later duplicate is never found
+  members.push_back({"androidmanifest.xml", text("other"), true});  // another member, not the same one
   members.push_back({std::string(255, 'n'), text("long"), false});
   members.push_back({std::string(256, 'm'), text("too long"), false});
-  test::TempFile file("vantaro-archive-many.apk", test::buildZip(members, text("stub before the archive")));
+  test::TempFile file("vantaro-archive-many.apk", test::buildZip(members));
   ApkArchive archive;
   ASSERT_TRUE(archive.open(file.path()));
+  EXPECT_EQ(archive.memberCount(), members.size());
   std::vector<uint8_t> out;
-  EXPECT_EQ(archive.read("ANDROIDMANIFEST.XML", 100, out), Result::Ok);
+  EXPECT_EQ(archive.read("AndroidManifest.XML", 100, out), Result::Ok);
   EXPECT_EQ(std::string(out.begin(), out.end()), "manifest");
+  EXPECT_EQ(archive.read("androidmanifest.xml", 100, out), Result::Ok);
+  EXPECT_EQ(std::string(out.begin(), out.end()), "other");
+  EXPECT_EQ(archive.read("ANDROIDMANIFEST.XML", 100, out), Result::Missing);
   EXPECT_EQ(archive.read("assets/f2999", 100, out), Result::Ok);
-  EXPECT_TRUE(archive.contains("ASSETS/F17"));
+  EXPECT_TRUE(archive.contains("assets/f17"));
+  EXPECT_FALSE(archive.contains("ASSETS/F17"));
   EXPECT_FALSE(archive.contains("assets/f3000"));
-  EXPECT_TRUE(archive.contains(std::string(255, 'N')));
+  EXPECT_TRUE(archive.contains(std::string(255, 'n')));
   EXPECT_FALSE(archive.contains(std::string(256, 'm')));
-  EXPECT_EQ(archive.read("missing", 100, out), Result::Missing);
+
+  // The same exact name twice, a name with a NUL, a name that is no UTF-8:
+  // the phone refuses each archive, and so do we.
+  for (const std::string& bad : {std::string("assets/f17"), std::string("a\0b", 3), std::string("\xFF.png")}) {
+    auto more = members;
+    more.push_back({bad, text("twice"), true});
+    test::TempFile twice("vantaro-archive-twice.apk", test::buildZip(more));
+    EXPECT_FALSE(archive.open(twice.path()));
+  }
+}
+
+TEST(ApkArchive, OneDirectoryOrNone) {
+  // Two directories in one file: the end record names one, a zip64 end record
+  // the other, each holding another manifest.
+  Bytes real = text("real manifest"), decoy = text("decoy manifest");
+  test::ZipParts first = test::buildZipParts({{"AndroidManifest.xml", real, true}});
+  test::ZipParts second = test::buildZipParts({{"AndroidManifest.xml", decoy, true}}, first.entries.size());
+  Bytes zip = first.entries;
+  test::append(zip, second.entries);
+  uint32_t firstAt = static_cast<uint32_t>(zip.size());
+  test::append(zip, first.directory);
+  uint32_t secondAt = static_cast<uint32_t>(zip.size());
+  test::append(zip, second.directory);
+  uint32_t size1 = static_cast<uint32_t>(first.directory.size()), size2 = static_cast<uint32_t>(second.directory.size());
+
+  auto opens = [](const Bytes& bytes, std::string* manifest = nullptr) {
+    test::TempFile file("vantaro-archive-ends.apk", bytes);
+    ApkArchive archive;
+    if (!archive.open(file.path())) return false;
+    std::vector<uint8_t> out;
+    if (manifest && archive.read("AndroidManifest.xml", 100, out) == Result::Ok) manifest->assign(out.begin(), out.end());
+    return true;
+  };
+  auto withEnds = [&](uint32_t endCount, uint32_t endSize, uint32_t endOffset, bool zip64, uint32_t zip64Offset,
+                      uint32_t zip64Size, const std::string& comment = "") {
+    Bytes out = zip;
+    if (zip64) test::append(out, test::zip64EndRecords(1, zip64Size, zip64Offset, out.size()));
+    test::append(out, test::endRecord(endCount, endSize, endOffset, comment));
+    return out;
+  };
+  std::string manifest;
+  ASSERT_TRUE(opens(withEnds(1, size1, firstAt, false, 0, 0), &manifest));
+  EXPECT_EQ(manifest, "real manifest");
+  // Saturated fields: the zip64 record decides, and every member is read
+  // through the directory it names.
+  ASSERT_TRUE(opens(withEnds(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, true, secondAt, size2), &manifest));
+  EXPECT_EQ(manifest, "decoy manifest");
+  ASSERT_TRUE(opens(withEnds(1, size1, firstAt, true, firstAt, size1), &manifest));
+  EXPECT_EQ(manifest, "real manifest");
+  // Records that disagree, a saturated record without its zip64 record, bytes
+  // after the end record (a comment that does not reach the end), or a stub
+  // before the first member: no package.
+  EXPECT_FALSE(opens(withEnds(1, size1, firstAt, true, secondAt, size2)));
+  EXPECT_FALSE(opens(withEnds(0xFFFF, size1, firstAt, true, secondAt, size2)));
+  EXPECT_FALSE(opens(withEnds(1, size1, 0xFFFFFFFF, false, 0, 0)));
+  Bytes trailing = withEnds(1, size1, firstAt, false, 0, 0);
+  trailing.push_back(0);
+  EXPECT_FALSE(opens(trailing));
+  EXPECT_TRUE(opens(withEnds(1, size1, firstAt, false, 0, 0, "a comment")));
+  EXPECT_FALSE(opens(test::buildZip({{"AndroidManifest.xml", real, true}}, text("stub before the archive"))));
+}
+
+TEST(Loader, ShowsTheManifestThePhoneInstalls) {
+  // A decoy that differs only in letter case comes first; the phone reads the
+  // exact name, and so does the report.
+  Bytes decoy = member("ads.apk", "AndroidManifest.xml");
+  Bytes real = member("demo.apk", "AndroidManifest.xml");
+  Bytes table = member("demo.apk", "resources.arsc");
+  PermissionCatalog catalog;
+  auto load = [&](const std::vector<ZipMember>& members, PackageInfo& info) {
+    test::TempFile file("vantaro-decoy.apk", test::buildZip(members));
+    RecordingDisplay display;
+    PackageLoader(info, display, catalog).load(file.path(), false);
+  };
+  PackageInfo shown, expected;
+  load({{"androidmanifest.xml", decoy, true}, {"AndroidManifest.xml", real, true}, {"resources.arsc", table, false}}, shown);
+  load({{"AndroidManifest.xml", real, true}, {"resources.arsc", table, false}}, expected);
+  EXPECT_TRUE(shown.analysisOk);
+  EXPECT_EQ(shown.packageName, expected.packageName);
+  EXPECT_EQ(shown.permissions, expected.permissions);
+  // Without the exact name there is no manifest at all.
+  PackageInfo upper;
+  load({{"ANDROIDMANIFEST.XML", real, true}, {"resources.arsc", table, false}}, upper);
+  EXPECT_FALSE(upper.analysisOk);
+  EXPECT_EQ(upper.packageName, "");
 }
 
 TEST(ApkArchive, RefusesOversizedAndInconsistentMembers) {

@@ -204,7 +204,6 @@ TEST_F(LoaderTest, OtherSpellingsOfTheSamePackageLoadAlike) {
       "\"" + path + "\"",               // quoted, as a command line passes it
       fixture("Game.APK"),              // extension in capitals
       fixture("演示 v2.5.1.apk"),       // Chinese, a space, more full stops
-      fixture("upper-manifest.apk"),    // member ANDROIDMANIFEST.XML
   };
   for (const std::string& variant : variants) {
     SCOPED_TRACE(variant);

@@ -37,8 +37,14 @@ inline Bytes rawDeflate(const Bytes& in) {
   return out;
 }
 
-inline Bytes buildZip(const std::vector<ZipMember>& members, const Bytes& prefix = {}) {
-  Bytes zip = prefix, directory;
+// Local entries and central directory of the members, the entries
+// starting at offset start of the file.
+struct ZipParts {
+  Bytes entries, directory;
+};
+
+inline ZipParts buildZipParts(const std::vector<ZipMember>& members, size_t start = 0) {
+  ZipParts parts;
   for (const ZipMember& m : members) {
     Bytes stored = m.deflate ? rawDeflate(m.data) : m.data;
     uint32_t crc = m.recordedCrc >= 0 ? static_cast<uint32_t>(m.recordedCrc)
@@ -56,32 +62,73 @@ inline Bytes buildZip(const std::vector<ZipMember>& members, const Bytes& prefix
       put16(b, static_cast<uint32_t>(m.name.size()));
       put16(b, 0);
     };
-    uint32_t localAt = static_cast<uint32_t>(zip.size() - prefix.size());
-    put32(zip, 0x04034b50);
-    common(zip);
-    zip.insert(zip.end(), m.name.begin(), m.name.end());
-    append(zip, stored);
+    uint32_t localAt = static_cast<uint32_t>(start + parts.entries.size());
+    put32(parts.entries, 0x04034b50);
+    common(parts.entries);
+    parts.entries.insert(parts.entries.end(), m.name.begin(), m.name.end());
+    append(parts.entries, stored);
 
-    put32(directory, 0x02014b50);
-    put16(directory, 20);
-    common(directory);
-    put16(directory, 0);  // comment
-    put16(directory, 0);  // disk
-    put16(directory, 0);  // internal attributes
-    put32(directory, 0);  // external attributes
-    put32(directory, localAt);
-    directory.insert(directory.end(), m.name.begin(), m.name.end());
+    Bytes& d = parts.directory;
+    put32(d, 0x02014b50);
+    put16(d, 20);
+    common(d);
+    put16(d, 0);  // comment
+    put16(d, 0);  // disk
+    put16(d, 0);  // internal attributes
+    put32(d, 0);  // external attributes
+    put32(d, localAt);
+    d.insert(d.end(), m.name.begin(), m.name.end());
   }
-  uint32_t directoryAt = static_cast<uint32_t>(zip.size() - prefix.size());
-  append(zip, directory);
-  put32(zip, 0x06054b50);
-  put16(zip, 0);
-  put16(zip, 0);
-  put16(zip, static_cast<uint32_t>(members.size()));
-  put16(zip, static_cast<uint32_t>(members.size()));
-  put32(zip, static_cast<uint32_t>(directory.size()));
-  put32(zip, directoryAt);
-  put16(zip, 0);
+  return parts;
+}
+
+// The end record: count members in a directory of size bytes at offset.
+inline Bytes endRecord(uint32_t count, uint32_t size, uint32_t offset, const std::string& comment = "") {
+  Bytes b;
+  put32(b, 0x06054b50);
+  put16(b, 0);
+  put16(b, 0);
+  put16(b, count);
+  put16(b, count);
+  put32(b, size);
+  put32(b, offset);
+  put16(b, static_cast<uint32_t>(comment.size()));
+  b.insert(b.end(), comment.begin(), comment.end());
+  return b;
+}
+
+// A zip64 end record at recordAt and the locator that follows it.
+inline Bytes zip64EndRecords(uint64_t count, uint64_t size, uint64_t offset, uint64_t recordAt) {
+  auto put64 = [](Bytes& b, uint64_t v) {
+    put32(b, static_cast<uint32_t>(v));
+    put32(b, static_cast<uint32_t>(v >> 32));
+  };
+  Bytes b;
+  put32(b, 0x06064b50);
+  put64(b, 44);  // size of the rest
+  put16(b, 45);
+  put16(b, 45);
+  put32(b, 0);
+  put32(b, 0);
+  put64(b, count);
+  put64(b, count);
+  put64(b, size);
+  put64(b, offset);
+  put32(b, 0x07064b50);
+  put32(b, 0);
+  put64(b, recordAt);
+  put32(b, 1);
+  return b;
+}
+
+inline Bytes buildZip(const std::vector<ZipMember>& members, const Bytes& prefix = {}) {
+  ZipParts parts = buildZipParts(members, prefix.size());
+  Bytes zip = prefix;
+  append(zip, parts.entries);
+  size_t directoryAt = zip.size();
+  append(zip, parts.directory);
+  append(zip, endRecord(static_cast<uint32_t>(members.size()), static_cast<uint32_t>(parts.directory.size()),
+                        static_cast<uint32_t>(directoryAt)));
   return zip;
 }
 
