@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -62,6 +64,12 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
     for (const std::string& s : items) out.push_back(utf8(s));
     return out;
   };
+  nlohmann::ordered_json unresolved = nlohmann::ordered_json::array();
+  for (const PackageInfo::UnresolvedReference& r : info.unresolved) {
+    char reference[16];
+    std::snprintf(reference, sizeof reference, "@0x%08x", r.id);
+    unresolved.push_back({{"field", r.field}, {"reference", reference}});
+  }
   return {
       {"path", utf8(info.path)},
       {"label", utf8(display.text(kLabelField))},
@@ -80,6 +88,7 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
       {"isKorvelPlugin", info.isKorvelPlugin},
       {"iconMember", utf8(info.iconMember)},
       {"iconSize", info.iconImage.size()},
+      {"unresolved", unresolved},
       {"analysisOk", info.analysisOk},
       {"message", utf8(display.message)},
   };

@@ -21,6 +21,8 @@ constexpr uint16_t kEndElement = 0x0103;
 constexpr uint16_t kCharacterData = 0x0104;
 
 constexpr uint8_t kTypeReference = 0x01;
+// A reference into a shared library, whose package id is set when it loads.
+constexpr uint8_t kTypeDynamicReference = 0x07;
 constexpr uint8_t kTypeString = 0x03;
 constexpr uint8_t kTypeIntDec = 0x10;
 
@@ -236,7 +238,7 @@ class Decoder {
       out_ += "=\"";
       if (valueSize == 8 && reserved == 0) {
         char number[16];
-        if (dataType == kTypeReference) {
+        if (dataType == kTypeReference || dataType == kTypeDynamicReference) {
           std::snprintf(number, sizeof number, "@0x%x", data);
           out_ += number;
         } else if (dataType == kTypeIntDec) {

@@ -148,17 +148,31 @@ void PackageLoader::resolveResources(ApkArchive& archive) {
     }
     table = std::vector<uint8_t>();
 
+    // A reference the table resolves nowhere leaves its field empty.
+    auto unresolved = [this](const char* field, uint8_t package, uint8_t type, uint16_t entry) {
+      info_.unresolved.push_back({field, (uint32_t{package} << 24) | (uint32_t{type} << 16) | entry});
+    };
     if (info_.labelIsRef) {
-      if (auto label = info_.labelTypeTable.text(info_.labelEntry)) {
+      std::optional<std::string> label = info_.labelTypeTable.text(info_.labelEntry);
+      if (label && !label->empty()) {
         info_.label = *label;
         display_.setText(kLabelField, info_.label);
+      } else {
+        unresolved("label", info_.labelPackage, info_.labelType, info_.labelEntry);
       }
     }
     if (info_.versionIsRef) {
-      if (auto version = info_.versionTypeTable.text(info_.versionEntry)) {
+      std::optional<std::string> version = info_.versionTypeTable.text(info_.versionEntry);
+      if (version && !version->empty()) {
         info_.versionName = *version;
         display_.setText(kVersionField, info_.versionName);
+      } else {
+        unresolved("versionName", info_.versionPackage, info_.versionType, info_.versionEntry);
       }
+    }
+    if (info_.iconType != 0) {
+      std::optional<std::string> icon = info_.iconTypeTable.lastDefined(info_.iconEntry);
+      if (!icon || icon->empty()) unresolved("icon", info_.iconPackage, info_.iconType, info_.iconEntry);
     }
     readIcon(archive);
   } catch (const std::bad_alloc&) {

@@ -65,15 +65,17 @@ void analyzeManifestElement(pugi::xml_node manifest, PackageInfo& info, PackageD
     if (std::strcmp(name, "versionName") == 0) {
       uint32_t id;
       if (parseReference(value, id)) {
+        // Shown once the resource table resolves it; its digits never are.
         info.versionIsRef = true;
-        info.versionName = value + 3;
+        info.versionName.clear();
         info.versionEntry = static_cast<uint16_t>(id & 0xFFFF);
         info.versionType = static_cast<uint8_t>((id >> 16) & 0xFF);
+        info.versionPackage = static_cast<uint8_t>(id >> 24);
       } else {
         info.versionIsRef = false;
         info.versionName = value;
       }
-      display.setText(kVersionField, value);
+      display.setText(kVersionField, info.versionName);
     } else if (std::strcmp(name, "package") == 0) {
       info.packageName = value;
     } else if (std::strcmp(name, "installLocation") == 0) {
@@ -92,9 +94,10 @@ void analyzeApplication(pugi::xml_node application, PackageInfo& info, PackageDi
     if (std::strcmp(name, "label") == 0) {
       if (parseReference(value, id)) {
         info.labelIsRef = true;
-        info.label = value + 3;
+        info.label.clear();
         info.labelType = static_cast<uint8_t>((id >> 16) & 0xFF);
         info.labelEntry = static_cast<uint16_t>(id & 0xFFFF);
+        info.labelPackage = static_cast<uint8_t>(id >> 24);
       } else {
         info.labelIsRef = false;
         info.label = value;
@@ -104,6 +107,7 @@ void analyzeApplication(pugi::xml_node application, PackageInfo& info, PackageDi
       if (parseReference(value, id)) {
         info.iconType = static_cast<uint8_t>((id >> 16) & 0xFF);
         info.iconEntry = static_cast<uint16_t>(id & 0xFFFF);
+        info.iconPackage = static_cast<uint8_t>(id >> 24);
       }
     }
   }

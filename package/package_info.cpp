@@ -7,12 +7,16 @@ void PackageInfo::reset() {
   labelIsRef = false;
   labelEntry = 0;
   labelType = 0;
+  labelPackage = 0;
   versionName.clear();
   versionIsRef = false;
   versionEntry = 0;
   versionType = 0;
+  versionPackage = 0;
   iconEntry = 0;
   iconType = 0;
+  iconPackage = 0;
+  unresolved.clear();
   sdCardAllowed = true;
   minSdk = -1;
   launcherActivity.clear();

@@ -14,16 +14,20 @@ namespace vantaro {
 struct PackageInfo {
   std::string path;                 // emptied when the package is rejected or incomplete
   int64_t fileSize = 0;
-  std::string label;                // literal, resolved, or the hex digits of the reference
+  // A reference @0xPPTTEEEE is kept as package PP, type TT and entry EEEE.
+  std::string label;                // literal or resolved; empty while a reference is not
   bool labelIsRef = false;
   uint16_t labelEntry = 0;
   uint8_t labelType = 0;
-  std::string versionName;
+  uint8_t labelPackage = 0;
+  std::string versionName;          // literal or resolved, like the label
   bool versionIsRef = false;
   uint16_t versionEntry = 0;
   uint8_t versionType = 0;
+  uint8_t versionPackage = 0;
   uint16_t iconEntry = 0;
-  uint8_t iconType = 0;
+  uint8_t iconType = 0;             // 0: the manifest names no icon by reference
+  uint8_t iconPackage = 0;
   bool sdCardAllowed = true;
   int32_t minSdk = -1;
   std::string launcherActivity;
@@ -36,6 +40,13 @@ struct PackageInfo {
   bool analysisOk = true;
   std::vector<uint8_t> iconImage;   // raw bytes of the icon member; replaced by the next icon read
   std::string iconMember;           // the member the icon bytes came from
+  // References that the table resolves nowhere: which field ("label",
+  // "versionName", "icon") and the reference itself.
+  struct UnresolvedReference {
+    std::string field;
+    uint32_t id;
+  };
+  std::vector<UnresolvedReference> unresolved;
   ResourceTypeTable iconTypeTable;
   ResourceTypeTable labelTypeTable;
   ResourceTypeTable versionTypeTable;

@@ -13,7 +13,7 @@ constexpr uint16_t kPackageType = 0x0200;
 constexpr uint16_t kTypeChunk = 0x0201;
 constexpr uint16_t kTypeSpecChunk = 0x0202;
 constexpr size_t kMinPackageHeader = 0x011C;
-constexpr uint32_t kApplicationPackageId = 0x7F;
+constexpr uint8_t kSharedLibraryPackageId = 0x00;
 
 constexpr uint8_t kFlagSparse = 0x01;
 constexpr uint8_t kFlagOffset16 = 0x02;
@@ -47,26 +47,38 @@ class TableReader {
     uint16_t headerSize;
     if (!data_.u16(2, headerSize)) return;
     size_t pos = (headerSize >= 12 && headerSize <= data_.size()) ? headerSize : 12;
+    struct Package {
+      ByteView chunk;
+      uint16_t headerSize;
+      uint32_t id;
+    };
+    std::vector<Package> packages;
     for (;;) {
       ByteView chunk;
       uint16_t type, h;
-      if (!chunkAt(data_, pos, chunk, type, h)) return;
+      if (!chunkAt(data_, pos, chunk, type, h)) break;
       if (type == StringPool::kChunkType && !havePool_) {
         havePool_ = pool_.parse(chunk);
       } else if (type == kPackageType && h >= kMinPackageHeader) {
         uint32_t id = 0;
         chunk.u32(8, id);
-        if (id == kApplicationPackageId) {
-          readPackage(chunk, h);
-          return;
-        }
+        packages.push_back({chunk, h, id});
       }
       pos += chunk.size();
+    }
+    for (const Package& p : packages) {
+      std::vector<ResourceTypeTable*> targets;
+      for (ResourceTypeTable* table : tables()) {
+        uint8_t wanted = table->packageId();
+        bool only = packages.size() == 1 && wanted == kSharedLibraryPackageId;
+        if (table->typeId() != 0 && (p.id == wanted || only)) targets.push_back(table);
+      }
+      if (!targets.empty()) readPackage(p.chunk, p.headerSize, targets);
     }
   }
 
  private:
-  void readPackage(ByteView package, uint16_t headerSize) {
+  void readPackage(ByteView package, uint16_t headerSize, const std::vector<ResourceTypeTable*>& targets) {
     size_t pos = headerSize;
     for (;;) {
       ByteView chunk;
@@ -76,8 +88,8 @@ class TableReader {
         uint8_t id;
         uint32_t count;
         if (chunk.u8(8, id) && chunk.u32(12, count)) {
-          for (ResourceTypeTable* table : tables()) {
-            if (table->typeId() != id || id == 0) continue;
+          for (ResourceTypeTable* table : targets) {
+            if (table->typeId() != id) continue;
             if (type == kTypeSpecChunk)
               table->resize(count);
             else
@@ -171,7 +183,8 @@ class TableReader {
 
 }  // namespace
 
-void ResourceTypeTable::expect(uint8_t typeId, std::vector<uint16_t> entries) {
+void ResourceTypeTable::expect(uint8_t packageId, uint8_t typeId, std::vector<uint16_t> entries) {
+  packageId_ = packageId;
   typeId_ = typeId;
   entryCount_ = 0;
   values_.clear();
@@ -236,9 +249,9 @@ std::vector<std::string> ResourceTypeTable::byDensity(uint16_t entry) const {
 }
 
 void readResourceTable(const uint8_t* data, size_t size, PackageInfo& info) {
-  info.labelTypeTable.expect(info.labelType, {info.labelEntry});
-  info.versionTypeTable.expect(info.versionType, {info.versionEntry});
-  info.iconTypeTable.expect(info.iconType, {info.iconEntry});
+  info.labelTypeTable.expect(info.labelPackage, info.labelType, {info.labelEntry});
+  info.versionTypeTable.expect(info.versionPackage, info.versionType, {info.versionEntry});
+  info.iconTypeTable.expect(info.iconPackage, info.iconType, {info.iconEntry});
   if (!data) return;
   TableReader(ByteView(data, size), info).run();
 }

@@ -31,10 +31,12 @@ struct ResourceCandidate {
 // someone asked for are kept; the strings are converted when looked up.
 class ResourceTypeTable {
  public:
+  uint8_t packageId() const { return packageId_; }
   uint8_t typeId() const { return typeId_; }
   size_t entryCount() const { return entryCount_; }
-  // Prepares the table for one type and the entries that will be looked up.
-  void expect(uint8_t typeId, std::vector<uint16_t> entries);
+  // Prepares the table for one type of one package and the entries that will
+  // be looked up.
+  void expect(uint8_t packageId, uint8_t typeId, std::vector<uint16_t> entries);
   bool wants(uint16_t entry) const;
   // Sets the number of entries (from the type's typeSpec chunk).
   void resize(size_t count);
@@ -53,13 +55,18 @@ class ResourceTypeTable {
  private:
   const std::vector<ResourceCandidate>* candidates(uint16_t entry) const;
 
+  uint8_t packageId_ = 0;
   uint8_t typeId_ = 0;
   size_t entryCount_ = 0;
   std::vector<std::pair<uint16_t, std::vector<ResourceCandidate>>> values_;
 };
 
 // Fills labelTypeTable, versionTypeTable and iconTypeTable of info from the
-// table bytes, for the types and entries the manifest analysis recorded.
+// table bytes, for the packages, types and entries the manifest analysis
+// recorded. A reference's package byte names the table's package of that id
+// (0x7f for an application, 0x01 for the framework, others for overlays); a
+// reference with package byte 0x00 (a shared library's own, assigned when
+// it loads) names the table's package when the table holds only one.
 // Whatever is malformed ends the reading; what was read stays.
 void readResourceTable(const uint8_t* data, size_t size, PackageInfo& info);
 

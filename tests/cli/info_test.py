@@ -128,6 +128,24 @@ check(doc.get("adNetworks") == ["哇棒广告", "哇棒广告", "有米广告", 
 doc = info_json("not-a-zip.apk", 1)
 check(doc.get("analysisOk") is False and doc.get("message") == INVALID, "not-a-zip --json", doc)
 
+# References that resolve nowhere: empty fields, no digits, and the JSON says which.
+doc = info_json("foreign.apk", 0)
+check(doc.get("label") == "" and doc.get("versionName") == "" and doc.get("message") == "就绪", "foreign --json", doc)
+check(doc.get("unresolved") == [{"field": "label", "reference": "@0x0104000a"},
+                                {"field": "versionName", "reference": "@0x01040000"},
+                                {"field": "icon", "reference": "@0x01080093"}], "foreign --json unresolved", doc)
+
+# A package no one here wrote: Debian's framework resources (package 0x01).
+FRAMEWORK = "/usr/share/android-framework-res/framework-res.apk"
+if os.path.exists(FRAMEWORK):
+    rc, out, err = run("info", "--json", FRAMEWORK)
+    doc = json.loads(out) if rc == 0 else {}
+    check(doc.get("label") == "Android 系统" and doc.get("versionName") == "10.0.0"
+          and doc.get("iconMember", "").endswith("/ic_launcher_android.png") and doc.get("iconSize", 0) > 0
+          and doc.get("message") == "Android 系统就绪", "framework-res --json", rc, err, doc)
+else:
+    print(f"skipped the framework package: {FRAMEWORK} is not installed (scripts/setup installs it)")
+
 if failures:
     print(f"{len(failures)} check(s) failed:")
     for f in failures:

@@ -9,6 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The common references of aapt's output; the fuzzer reaches others by
   // mutating the table rather than the references.
   info.labelIsRef = info.versionIsRef = true;
+  info.labelPackage = info.iconPackage = 0x7F;
+  info.versionPackage = 0x00;  // a shared library's own reference
   info.iconType = 1;
   info.iconEntry = 0;
   info.labelType = 2;

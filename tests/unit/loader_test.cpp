@@ -242,14 +242,42 @@ TEST_F(LoaderTest, MissingResourceTableStillReports) {
   EXPECT_EQ(display.messageKind, StatusKind::Error);
   EXPECT_FALSE(info.analysisOk);
   EXPECT_TRUE(info.path.empty());
-  // The manifest's facts and the report stand; references stay unresolved.
+  // The manifest's facts and the report stand; references stay unresolved,
+  // and their digits show nowhere.
   EXPECT_EQ(display.text(kPackageNameField), "org.fixture.demo");
-  EXPECT_EQ(display.text(kVersionField).substr(0, 5), "@0x7f");
+  EXPECT_EQ(display.text(kVersionField), "");
   EXPECT_EQ(display.text(kLabelField), "");
+  EXPECT_EQ(info.unresolved.size(), 3u);
   EXPECT_TRUE(display.icon.empty());
   EXPECT_EQ(display.text(kSdCardField), "不支持");
   EXPECT_EQ(report(), sections({kInternetLine, "修改SD卡上的文件", "获取电话状态", "[!] --- 使用摄像头拍照或扫描条码"},
                                {kNothing}, {"友盟统计"}));
+}
+
+TEST_F(LoaderTest, ReferencesIntoOtherPackageIds) {
+  struct Case {
+    const char* file;
+    const char* label;
+    const char* version;
+    const char* icon;
+  };
+  // Package 0x01 (extending ids, as the framework's), package 0x00 (a shared
+  // library), and references into a package the table does not hold.
+  for (const Case& c : {Case{"extending.apk", "扩展包", "3.0-ext", "res/drawable-mdpi-v4/icon.png"},
+                        Case{"sharedlib.apk", "共享库", "7.1-lib", "res/drawable-mdpi-v4/icon.png"},
+                        Case{"foreign.apk", "", "", ""}}) {
+    SCOPED_TRACE(c.file);
+    load(fixture(c.file));
+    EXPECT_TRUE(info.analysisOk);
+    EXPECT_EQ(display.text(kLabelField), c.label);
+    EXPECT_EQ(display.text(kVersionField), c.version);
+    EXPECT_EQ(info.iconMember, c.icon);
+    EXPECT_EQ(display.message, std::string(c.label) + "就绪");
+    EXPECT_EQ(info.unresolved.size(), *c.label ? 0u : 3u);
+  }
+  // The shared-user label would resolve, but it is never the name.
+  EXPECT_EQ(info.unresolved.front().field, "label");
+  EXPECT_EQ(info.unresolved.front().id, 0x0104000Au);
 }
 
 TEST_F(LoaderTest, CorruptManifestStopsTheLoadButKeepsThePath) {

@@ -20,10 +20,11 @@ Analysis analyze(const std::string& body) {
 
 TEST(Manifest, ReadsTheFactsOfAManifest) {
   Analysis a = analyze(
-      "<manifest versionCode=\"3\" versionName=\"@0x7f050002\" package=\"com.example.demo\" installLocation=\"0\">\n"
+      "<manifest versionCode=\"3\" versionName=\"@0x7f050002\" package=\"com.example.demo\" installLocation=\"0\""
+      " sharedUserLabel=\"@0x7f040009\">\n"
       "<uses-permission name=\"android.permission.INTERNET\">\n</uses-permission>"
       "<uses-permission name=\"android.permission.CAMERA\" maxSdkVersion=\"18\">\n</uses-permission>"
-      "<application label=\"@0x7f040003\" icon=\"@0x7f020001\">\n"
+      "<application label=\"@0x7f040003\" icon=\"@0x1020001\">\n"
       "<meta-data name=\"UMENG_APPKEY\" value=\"x\">\n</meta-data>"
       "<meta-data name=\"k\" value=\"Market_ID\">\n</meta-data><meta-data name=\"Wooboo_PID\">\n</meta-data>"
       "</application><uses-sdk minSdkVersion=\"10\">\n</uses-sdk></manifest>");
@@ -31,12 +32,16 @@ TEST(Manifest, ReadsTheFactsOfAManifest) {
   const PackageInfo& i = a.info;
   EXPECT_EQ(i.packageName, "com.example.demo");
   EXPECT_TRUE(i.versionIsRef);
-  EXPECT_EQ(i.versionName, "7f050002");
+  EXPECT_EQ(i.versionName, "");
+  EXPECT_EQ(i.versionPackage, 0x7f);
   EXPECT_EQ(i.versionType, 5);
   EXPECT_EQ(i.versionEntry, 2);
   EXPECT_TRUE(i.labelIsRef);
-  EXPECT_EQ(i.labelType, 4);
+  EXPECT_EQ(i.label, "");
+  EXPECT_EQ(i.labelPackage, 0x7f);
+  EXPECT_EQ(i.labelType, 4);  // the application's label, never the shared user's
   EXPECT_EQ(i.labelEntry, 3);
+  EXPECT_EQ(i.iconPackage, 0x01);
   EXPECT_EQ(i.iconType, 2);
   EXPECT_EQ(i.iconEntry, 1);
   EXPECT_EQ(i.minSdk, 10);
@@ -46,8 +51,8 @@ TEST(Manifest, ReadsTheFactsOfAManifest) {
   EXPECT_EQ(i.permissions, (std::vector<std::string>{"android.permission.INTERNET", "android.permission.CAMERA", "18"}));
   EXPECT_EQ(i.analytics, std::vector<std::string>{"友盟统计"});
   EXPECT_EQ(i.adNetworks, (std::vector<std::string>{"哇棒广告", "哇棒广告"}));
-  // The reference stays visible until the table resolves it; a referenced label is not shown.
-  EXPECT_EQ(a.display.text(kVersionField), "@0x7f050002");
+  // A reference shows nothing until the table resolves it.
+  EXPECT_EQ(a.display.text(kVersionField), "");
   EXPECT_EQ(a.display.text(kPackageNameField), "com.example.demo");
   EXPECT_EQ(a.display.text(kMinReleaseField), "Android 2.3.3");
   EXPECT_EQ(a.display.texts.count(kLabelField), 0u);

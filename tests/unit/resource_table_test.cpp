@@ -18,6 +18,7 @@ constexpr uint8_t kDrawable = 2, kString = 3, kColor = 4;
 PackageInfo referencing() {
   PackageInfo info;
   info.labelIsRef = true;
+  info.labelPackage = info.versionPackage = info.iconPackage = 0x7F;
   info.labelType = kString;
   info.labelEntry = 0;
   info.versionIsRef = true;
@@ -155,6 +156,39 @@ TEST(ResourceTable, FindsTheApplicationPackageAmongOthers) {
   other.packageId = 0x7E;
   other.before.clear();
   EXPECT_EQ(read(other.build()).labelTypeTable.text(0), std::nullopt);
+}
+
+TEST(ResourceTable, EachReferenceLooksInThePackageItNames) {
+  // A framework-like package 0x01 ahead of the application's 0x7f, each with
+  // a label at the same type and entry.
+  TableBuilder t;
+  t.add(TableBuilder::typeSpec(kString, 1));
+  t.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("App")}}));
+  TableBuilder framework = t;
+  framework.packageChunks.clear();
+  framework.add(TableBuilder::typeSpec(kString, 1));
+  framework.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("System")}}));
+  t.before = framework.package(0x01);
+  PackageInfo info = referencing();
+  info.labelPackage = 0x01;
+  info = read(t.build(), info);
+  EXPECT_EQ(info.labelTypeTable.text(0), "System");
+  EXPECT_EQ(info.versionTypeTable.text(2), std::nullopt);  // 0x7f has no entry 2
+  // A shared library's reference (package 0x00) names the table's only
+  // package, whatever its id; with two packages it names neither.
+  PackageInfo library = referencing();
+  library.labelPackage = 0x00;
+  EXPECT_EQ(read(t.build(), library).labelTypeTable.text(0), std::nullopt);
+  TableBuilder alone = framework;
+  alone.strings = t.strings;  // the global pool holds "System"
+  alone.packageId = 0x00;
+  EXPECT_EQ(read(alone.build(), library).labelTypeTable.text(0), "System");
+  alone.packageId = 0x7F;
+  EXPECT_EQ(read(alone.build(), library).labelTypeTable.text(0), "System");
+  // A package id present nowhere resolves nothing.
+  PackageInfo overlay = referencing();
+  overlay.labelPackage = 0x02;
+  EXPECT_EQ(read(t.build(), overlay).labelTypeTable.text(0), std::nullopt);
 }
 
 TEST(ResourceTable, DamagedTablesKeepWhatWasRead) {
