@@ -70,6 +70,22 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
     std::snprintf(reference, sizeof reference, "@0x%08x", r.id);
     unresolved.push_back({{"field", r.field}, {"reference", reference}});
   }
+  nlohmann::ordered_json bundle = nullptr;
+  if (info.bundle) {
+    static const char* const kKinds[] = {"base", "abi", "density", "language", "feature", "other"};
+    nlohmann::ordered_json splits = nlohmann::ordered_json::array(), expansions = nlohmann::ordered_json::array();
+    for (const BundleSplit& s : info.bundle->splits) {
+      splits.push_back({{"name", s.member},
+                        {"kind", kKinds[static_cast<int>(s.kind)]},
+                        {"value", s.value},
+                        {"configFor", s.configFor},
+                        {"standalone", s.standalone},
+                        {"size", s.size}});
+    }
+    for (const BundleExpansion& e : info.bundle->expansions)
+      expansions.push_back({{"file", e.member}, {"installPath", e.installPath}, {"size", e.size}});
+    bundle = {{"format", bundleFormatName(info.bundle->format)}, {"splits", splits}, {"expansions", expansions}};
+  }
   return {
       {"path", utf8(info.path)},
       {"label", utf8(display.text(kLabelField))},
@@ -89,6 +105,7 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
       {"iconMember", utf8(info.iconMember)},
       {"iconSize", info.iconImage.size()},
       {"unresolved", unresolved},
+      {"bundle", bundle},
       {"analysisOk", info.analysisOk},
       {"message", utf8(display.message)},
   };
@@ -106,7 +123,9 @@ int runInfo(const InfoOptions& options) {
   // analysisOk false lacked a member.
   bool accepted = info.analysisOk;
   if (options.json) {
-    writeUtf8(stdout, jsonReport(info, display, catalog).dump(2) + "\n");
+    // Member names come from the archive: never let a stray byte stop the report.
+    auto replace = nlohmann::ordered_json::error_handler_t::replace;
+    writeUtf8(stdout, jsonReport(info, display, catalog).dump(2, ' ', false, replace) + "\n");
   } else if (display.items.empty()) {
     writeGbk(stderr, display.message + "\n");
   } else {

@@ -24,7 +24,7 @@ enum ControlId : int {
 };
 
 // Images of the report tree's strip.
-enum ReportImage : int { kImageNone = -1, kImageWarning = 0, kImageInformation = 1, kImageTick = 2 };
+enum ReportImage : int { kImageNone = -1, kImageWarning = 0, kImageInformation = 1, kImageTick = 2, kImageBundle = 3 };
 
 using ReportItem = intptr_t;
 constexpr ReportItem kReportRoot = 0;

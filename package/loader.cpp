@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "package/apk_archive.h"
 #include "package/binary_xml.h"
+#include "package/bundle.h"
 #include "package/file_size.h"
 #include "package/manifest.h"
 #include "package/report.h"
@@ -15,6 +16,8 @@ namespace vantaro {
 
 const char* const kInvalidPackageMessage = "【错误】不是有效的APK文件";
 const char* const kUnreadableFileMessage = "【错误】无法读取该文件，请确认文件存在且未被占用";
+const char* const kEncryptedApkmMessage =
+    "【错误】这是加密的APKM文件，Vantaro无法读取，请用APKMirror的安装工具打开，或下载未加密的安装包";
 
 const AdClassProbe kAdClassProbes[] = {
     {"com/adpooh/adscast/AdsWebViewActivity.class", "迷笛广告"},
@@ -36,13 +39,18 @@ std::string unquote(const std::string& path) {
   return path;
 }
 
-bool hasApkExtension(const std::string& path) {
+}  // namespace
+
+const char* const kPackageExtensions[] = {".apk", ".xapk", ".apks", ".apkm", ".zip"};
+const size_t kPackageExtensionCount = sizeof kPackageExtensions / sizeof kPackageExtensions[0];
+
+bool hasPackageExtension(const std::string& path) {
   size_t dot = path.rfind('.');
   std::string_view extension = dot == std::string::npos ? std::string_view(path) : std::string_view(path).substr(dot);
-  return equalsNoCase(extension, ".apk");
+  for (const char* known : kPackageExtensions)
+    if (equalsNoCase(extension, known)) return true;
+  return false;
 }
-
-}  // namespace
 
 bool isRasterImage(const uint8_t* b, size_t n) {
   if (!b) return false;
@@ -69,7 +77,7 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
   display_.clearReport();
 
   std::string path = unquote(rawPath);
-  if (!hasApkExtension(path)) return reject();
+  if (!hasPackageExtension(path)) return reject();
   if (!sizeShown) {
     int64_t size = fileLength(path);
     if (size < 0) {
@@ -90,10 +98,73 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
   }
 }
 
-void PackageLoader::loadArchive(const std::string& path) {
-  ApkArchive archive;
-  if (!archive.open(path)) return reject();
+void PackageLoader::rejectWith(const std::string& message) {
+  info_.path.clear();
+  info_.analysisOk = false;
+  display_.setMessage(message, StatusKind::Error);
+}
 
+void PackageLoader::loadArchive(const std::string& path) {
+  ApkArchive outer;
+  if (!outer.open(path)) return looksLikeEncryptedApkm(path) ? rejectWith(kEncryptedApkmMessage) : reject();
+
+  // A zip without a manifest of its own may be a split bundle: then its base
+  // is the package analysed, read from inside the bundle.
+  ApkArchive base;
+  ApkArchive* apk = &outer;
+  if (!outer.contains(kManifestMember)) {
+    BundleResult bundle = readBundle(outer);
+    switch (bundle.status) {
+      case BundleStatus::NotBundle:
+        break;
+      case BundleStatus::Ok: {
+        uint64_t inflated = 0;
+        if (!openNestedArchive(outer, bundle.bundle.base().member, kMaxNestedInflate, inflated, base)) return reject();
+        apk = &base;
+        info_.bundle = std::move(bundle.bundle);
+        break;
+      }
+      case BundleStatus::NoBase:
+        return reject();
+      case BundleStatus::Inconsistent:
+        return rejectWith("【错误】安装包组成有误：“" + utf8ToGbk(bundle.detail) + "”与基础包不属于同一应用或同一版本，或不是有效的APK文件");
+      case BundleStatus::TooMany:
+        return rejectWith("【错误】安装包中的拆分包过多，无法读取");
+      case BundleStatus::TooLarge:
+        return rejectWith("【错误】安装包中的文件过大，无法读取");
+    }
+  }
+  if (!analyzeArchive(*apk, path)) return;
+  if (info_.bundle) addFeatureSplits(outer);
+
+  buildPermissionSection(info_, catalog_, display_);
+  buildFindingSections(info_, display_);
+  if (info_.bundle) buildCompositionSection(*info_.bundle, display_);
+  showSdCardSupport(info_, display_);
+  if (info_.analysisOk) display_.setMessage(info_.label + "就绪", StatusKind::Progress);
+}
+
+void PackageLoader::probeClasses(const ApkArchive& archive) {
+  for (size_t i = 0; i < kAdClassProbeCount; ++i)
+    if (archive.contains(kAdClassProbes[i].member)) info_.adNetworks.emplace_back(kAdClassProbes[i].name);
+}
+
+void PackageLoader::addFeatureSplits(const ApkArchive& outer) {
+  uint64_t inflated = 0;
+  for (const BundleSplit& split : info_.bundle->splits) {
+    if (split.kind != SplitKind::Feature) continue;
+    ApkArchive feature;
+    std::vector<uint8_t> bytes;
+    if (!openNestedArchive(outer, split.member, kMaxNestedInflate, inflated, feature) ||
+        feature.read(kManifestMember, kMaxManifestSize, bytes) != ApkArchive::ReadResult::Ok) {
+      continue;  // read whole when the bundle was; a later failure only loses its findings
+    }
+    if (std::optional<std::string> xml = decodeBinaryXml(bytes.data(), bytes.size())) analyzeFeatureManifest(*xml, info_);
+    probeClasses(feature);
+  }
+}
+
+bool PackageLoader::analyzeArchive(ApkArchive& archive, const std::string& path) {
   std::vector<uint8_t> bytes;
   switch (archive.read(kManifestMember, kMaxManifestSize, bytes)) {
     case ApkArchive::ReadResult::Missing:
@@ -103,7 +174,8 @@ void PackageLoader::loadArchive(const std::string& path) {
       break;
     case ApkArchive::ReadResult::TooLarge:
     case ApkArchive::ReadResult::Corrupt:
-      return reject();
+      reject();
+      return false;
     case ApkArchive::ReadResult::Ok: {
       std::optional<std::string> xml = decodeBinaryXml(bytes.data(), bytes.size());
       bytes = std::vector<uint8_t>();
@@ -111,22 +183,15 @@ void PackageLoader::loadArchive(const std::string& path) {
       if (!xml || !analyzeManifest(*xml, info_, display_)) {
         info_.analysisOk = false;
         display_.setMessage(kInvalidPackageMessage, StatusKind::Error);
-        return;
+        return false;
       }
       break;
     }
   }
 
   resolveResources(archive);
-
-  for (size_t i = 0; i < kAdClassProbeCount; ++i)
-    if (archive.contains(kAdClassProbes[i].member)) info_.adNetworks.emplace_back(kAdClassProbes[i].name);
-  archive.close();
-
-  buildPermissionSection(info_, catalog_, display_);
-  buildFindingSections(info_, display_);
-  showSdCardSupport(info_, display_);
-  if (info_.analysisOk) display_.setMessage(info_.label + "就绪", StatusKind::Progress);
+  probeClasses(archive);
+  return true;
 }
 
 void PackageLoader::resolveResources(ApkArchive& archive) {

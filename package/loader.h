@@ -13,6 +13,13 @@ namespace vantaro {
 
 extern const char* const kInvalidPackageMessage;   // "【错误】不是有效的APK文件"
 extern const char* const kUnreadableFileMessage;
+extern const char* const kEncryptedApkmMessage;
+
+// The file names the loader opens: ".apk", and the split bundles ".xapk",
+// ".apks", ".apkm" and ".zip" (letter case ignored).
+extern const char* const kPackageExtensions[];
+extern const size_t kPackageExtensionCount;
+bool hasPackageExtension(const std::string& path);
 
 // Class files of advertising libraries; each one present in the archive adds
 // its display name to adNetworks, in this order.
@@ -42,7 +49,13 @@ class PackageLoader {
 
  private:
   void reject();
+  void rejectWith(const std::string& message);
   void loadArchive(const std::string& path);
+  // The manifest, resources, icon and class probes of one package; false
+  // when the load stops there.
+  bool analyzeArchive(class ApkArchive& archive, const std::string& path);
+  void addFeatureSplits(const class ApkArchive& outer);
+  void probeClasses(const class ApkArchive& archive);
   void resolveResources(class ApkArchive& archive);
   void readIcon(class ApkArchive& archive);
 

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
@@ -149,18 +150,16 @@ void analyzeIntentFilters(pugi::xml_document& doc, PackageInfo& info) {
   }
 }
 
-bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display) {
-  pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) doc.reset();  // a text the parser rejects leaves the document empty
-
-  analyzeManifestElement(doc.select_node("manifest").node(), info, display);
-
+// Permissions and the advertising and analytics keys of meta-data.
+// onlyNew: a feature split's, whose permissions the base may list already.
+void collectRequests(const pugi::xml_document& doc, PackageInfo& info, bool onlyNew) {
   // uses-permission-sdk-23 requests the same as uses-permission on the
   // releases that ask at run time.
   for (pugi::xml_node element : elementsByTagName(doc, {"uses-permission", "uses-permission-sdk-23"})) {
     for (pugi::xml_attribute a : element.attributes()) {
       if (std::strcmp(a.value(), kInternet) == 0) info.usesInternet = true;
+      if (onlyNew && std::find(info.permissions.begin(), info.permissions.end(), a.value()) != info.permissions.end())
+        continue;
       info.permissions.emplace_back(a.value());
     }
   }
@@ -173,6 +172,15 @@ bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display)
       }
     }
   }
+}
+
+bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) doc.reset();  // a text the parser rejects leaves the document empty
+
+  analyzeManifestElement(doc.select_node("manifest").node(), info, display);
+  collectRequests(doc, info, false);
 
   analyzeApplication(doc.select_node("manifest//application").node(), info, display);
 
@@ -185,6 +193,17 @@ bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display)
 }
 
 }  // namespace
+
+bool analyzeFeatureManifest(const std::string& xml, PackageInfo& info) {
+  try {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8)) return false;
+    collectRequests(doc, info, true);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 bool analyzeManifest(const std::string& xml, PackageInfo& info, PackageDisplay& display) {
   try {

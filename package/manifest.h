@@ -15,4 +15,8 @@ namespace vantaro {
 // failed as a whole.
 bool analyzeManifest(const std::string& xml, PackageInfo& info, PackageDisplay& display);
 
+// A feature split's manifest: adds the permissions it requests (those not
+// yet listed) and the advertising and analytics keys it carries.
+bool analyzeFeatureManifest(const std::string& xml, PackageInfo& info);
+
 }  // namespace vantaro

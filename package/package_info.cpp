@@ -17,6 +17,7 @@ void PackageInfo::reset() {
   iconType = 0;
   iconPackage = 0;
   unresolved.clear();
+  bundle.reset();
   sdCardAllowed = true;
   minSdk = -1;
   launcherActivity.clear();

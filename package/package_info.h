@@ -4,9 +4,11 @@
 // analyser and the resource table reader. Texts are GBK.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "package/bundle.h"
 #include "package/resource_table.h"
 
 namespace vantaro {
@@ -47,6 +49,7 @@ struct PackageInfo {
     uint32_t id;
   };
   std::vector<UnresolvedReference> unresolved;
+  std::optional<Bundle> bundle;     // set when the file is a split bundle; the facts above are its base's
   ResourceTypeTable iconTypeTable;
   ResourceTypeTable labelTypeTable;
   ResourceTypeTable versionTypeTable;

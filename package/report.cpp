@@ -1,5 +1,8 @@
 #include "package/report.h"
 
+#include "base/text.h"
+#include "package/file_size.h"
+
 namespace vantaro {
 
 const char* const kPermissionSection = "请求权限 ";
@@ -7,6 +10,7 @@ const char* const kPermissionSectionInitial = "请求权限";
 const char* const kAdvertisingSection = "广告检测";
 const char* const kAnalyticsSection = "统计信息";
 const char* const kNothingFound = "没有找到";
+const char* const kCompositionSection = "安装包组成";
 
 void buildInitialSections(PackageDisplay& display) {
   display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
@@ -43,6 +47,41 @@ void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
 
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display) {
   display.setText(kSdCardField, info.sdCardAllowed && info.analysisOk ? "该应用支持" : "不支持");
+}
+
+void buildCompositionSection(const Bundle& bundle, PackageDisplay& display) {
+  // Lines are built by appending: chains of + make GCC 12 warn falsely.
+  ReportItem root = display.insertReportItem(kReportRoot, kCompositionSection, kImageBundle);
+  for (const BundleSplit& split : bundle.splits) {
+    std::string line;
+    if (split.standalone) {
+      line = "完整安装包（Android 5.0以下的手机）";
+    } else {
+      line = splitKindText(split.kind);
+      if (split.kind != SplitKind::Base) {
+        line += ' ';
+        line += utf8ToGbk(split.value);
+      }
+      if (!split.configFor.empty()) {
+        line += "（功能模块 ";
+        line += utf8ToGbk(split.configFor);
+        line += "）";
+      }
+    }
+    line += "，";
+    line += formatFileSize(static_cast<int64_t>(split.size));
+    display.insertReportItem(root, line, kImageNone);
+  }
+  for (const BundleExpansion& expansion : bundle.expansions) {
+    std::string line = "数据文件 ";
+    line += utf8ToGbk(expansion.member);
+    line += "，";
+    line += formatFileSize(static_cast<int64_t>(expansion.size));
+    line += "，复制到手机的 /sdcard/";
+    line += utf8ToGbk(expansion.installPath);
+    display.insertReportItem(root, line, kImageNone);
+  }
+  display.expandReportItem(root);
 }
 
 }  // namespace vantaro

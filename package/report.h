@@ -13,11 +13,15 @@ extern const char* const kPermissionSectionInitial;  // "请求权限" before th
 extern const char* const kAdvertisingSection;
 extern const char* const kAnalyticsSection;
 extern const char* const kNothingFound;
+extern const char* const kCompositionSection;  // "安装包组成"
 
 // The three empty sections a window shows before any package is loaded.
 void buildInitialSections(PackageDisplay& display);
 void buildPermissionSection(const PackageInfo& info, const PermissionCatalog& catalog, PackageDisplay& display);
 void buildFindingSections(const PackageInfo& info, PackageDisplay& display);
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display);
+// For a split bundle: the base and every split with its kind and size, and
+// each expansion file with its size and where it goes on the phone.
+void buildCompositionSection(const Bundle& bundle, PackageDisplay& display);
 
 }  // namespace vantaro

@@ -401,6 +401,11 @@ def tree_image(kind):
         c.ellipse(1, 1, 15, 15, fill=BLUE)
         c.rect(7, 7, 9, 12.5, WHITE)
         c.rect(7, 3.5, 9, 5.5, WHITE)
+    elif kind == "bundle":
+        # Three stacked packages: the base and its splits.
+        for top, shade in ((9.5, (121, 85, 72)), (5.5, (141, 110, 99)), (1.5, (161, 136, 127))):
+            c.rrect(2, top, 14, top + 5, 1, fill=shade)
+            c.rect(7, top + 1.5, 9, top + 3.5, WHITE)
     else:
         c.ellipse(1, 1, 15, 15, fill=GREEN)
         c.line([(4.5, 8.2), (7, 10.7), (11.5, 5.3)], WHITE, 1.9)
@@ -643,7 +648,7 @@ def main():
     save_bmp(strip([button_frame(s) for s in ("normal", "hover", "pressed")], horizontal=False), "button_145.bmp")
     save_bmp(strip([check_frame(s, checked) for checked in (False, True) for s in ("normal", "hover", "pressed")]),
              "check_156.bmp")
-    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick")]), "tree_158.bmp")
+    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick", "bundle")]), "tree_158.bmp")
 
     save_bmp(scroll_piece("middle", False), "scroll_159.bmp")
     save_bmp(scroll_piece("start", False), "scroll_160.bmp")

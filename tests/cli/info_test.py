@@ -55,6 +55,7 @@ check(err == "", "an accepted package writes nothing to stderr", err)
 # A Chinese file name given in UTF-8.
 check_run(["info", apk("演示 v2.5.1.apk")], 0, stdout_has=["名称：演示工具"])
 check_run(["info", apk("Game.APK")], 0, stdout_has=["名称：演示工具"])
+check_run(["info", apk("game.apk.zip")], 0, stdout_has=["名称：演示工具"])
 # Names GBK cannot spell, and a name that is no UTF-8 at all, open as they are.
 with tempfile.TemporaryDirectory() as folder:
     for name in ["Jörg.apk".encode(), "ทดสอบ 😀.apk".encode(), b"\xff-stray.apk"]:
@@ -70,7 +71,7 @@ check_run(["info", apk("sample.apk")], 0,
           stdout_has=["名称：样例应用", "[!] --- 发送短信", "[!] --- 开机自动启动", "友盟统计"])
 
 # Rejected packages: exit 1 and the message on stderr.
-for name in ["not-a-zip.apk", "game.apk.zip", "bad-manifest.apk"]:
+for name in ["not-a-zip.apk", "demo.apk.txt", "bad-manifest.apk"]:
     check_run(["info", apk(name)], 1, stderr_has=[INVALID], stdout_empty=True)
 check_run(["info", apk("missing.apk")], 1, stderr_has=["【错误】无法读取该文件"], stdout_empty=True)
 # Incomplete but reported: the tree on stdout, the message on stderr.

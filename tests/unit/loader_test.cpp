@@ -204,6 +204,7 @@ TEST_F(LoaderTest, OtherSpellingsOfTheSamePackageLoadAlike) {
       "\"" + path + "\"",               // quoted, as a command line passes it
       fixture("Game.APK"),              // extension in capitals
       fixture("演示 v2.5.1.apk"),       // Chinese, a space, more full stops
+      fixture("game.apk.zip"),          // a package under a bundle's extension
   };
   for (const std::string& variant : variants) {
     SCOPED_TRACE(variant);
@@ -215,9 +216,9 @@ TEST_F(LoaderTest, OtherSpellingsOfTheSamePackageLoadAlike) {
 }
 
 TEST_F(LoaderTest, RejectsByNameWithoutOpeningTheFile) {
-  // A working package, but the last extension is .zip; a nonexistent path
-  // without any extension. Neither is measured.
-  for (const std::string& path : {fixture("game.apk.zip"), fixture("no-extension")}) {
+  // An extension no package has; a path without any extension. Neither is
+  // measured.
+  for (const std::string& path : {fixture("demo.apk.txt"), fixture("no-extension")}) {
     SCOPED_TRACE(path);
     load(path);
     expectRejected();
@@ -324,10 +325,10 @@ TEST_F(LoaderTest, EachLoadReplacesWhatTheLastOneShowed) {
   load(fixture("demo.apk"));
   display.setText(kFileSizeField, "1.00 MB");
   info.fileSize = 1 << 20;
-  load(fixture("game.apk.zip"), true);
+  load(fixture("demo.apk.txt"), true);
   EXPECT_EQ(display.text(kFileSizeField), "1.00 MB");
   EXPECT_EQ(info.fileSize, 1 << 20);
-  load(fixture("game.apk.zip"));
+  load(fixture("demo.apk.txt"));
   for (int id : kSummaryFields) EXPECT_EQ(display.text(id), "") << "control " << id;
 }
 
