@@ -141,9 +141,8 @@ TEST(StartUp, CrashAtEveryStartRestartsOnlyOnce) {
   // No third start (a restart takes a second or two to show its window).
   HWND third = probe::waitFor(8000, newcomer);
   EXPECT_FALSE(third);
-  if (third) {
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(third))) others.push_back(process);
-  }
+  if (HANDLE process = third ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(third)) : nullptr)
+    others.push_back(process);
 }
 
 }  // namespace
