@@ -7,9 +7,9 @@
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "app/shared_path.h"
+#include "base/text.h"
 #include "device/runner.h"
 #include "ui/application.h"
-#include "ui/wide.h"
 
 namespace vantaro::app {
 namespace {
@@ -22,24 +22,32 @@ std::wstring_view trimSpaces(std::wstring_view text) {
 
 }  // namespace
 
+std::string PathFromWide(std::wstring_view name) {
+  return wideToGbkPath(std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
+}
+
 int InstallerApp::Run(std::wstring_view commandLine) {
   InstallCrashFilter();
-  std::string path = ui::fromWide(trimSpaces(commandLine));
+  const std::wstring_view path = trimSpaces(commandLine);
   SharedPathBuffer handOver;
-  if (!path.empty()) handOver.Write(path);
 
   if (HWND running = FindRunningInstance()) {
-    PostMessageW(running, kHandOverMessage, 0, 0);
+    // Only a start with a path tells the window; without one the window
+    // merely comes to the front.
+    if (!UnquotePath(path).empty())
+      handOver.HandOver(path, [running] { return PostMessageW(running, kHandOverMessage, 0, 0) != FALSE; });
     // Asynchronous, so that a busy instance cannot hold this start up.
     ShowWindowAsync(running, SW_SHOWNORMAL);
     SetForegroundWindow(running);
     return 0;
   }
+  // A path left for an instance that ended before it took it is void.
+  handOver.Take();
 
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   {
     ui::Application application;  // the image library and the common controls
-    MainWindow window(path, ProgramFolder(), handOver);
+    MainWindow window(PathFromWide(path), ProgramFolder(), handOver);
     window.runModal();
   }
   if (SUCCEEDED(com)) CoUninitialize();

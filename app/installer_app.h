@@ -2,6 +2,7 @@
 // The application object: one instance of the program shows a window; a
 // second start hands its file to the running instance and ends.
 
+#include <string>
 #include <string_view>
 
 namespace vantaro::app {
@@ -14,5 +15,10 @@ class InstallerApp {
   // been handed over.
   int Run(std::wstring_view commandLine);
 };
+
+// A file name from the system (command line, dropped files, the hand-over)
+// as the program's GBK path: characters GBK lacks are kept as escapes, so
+// that the path still opens the file it names.
+std::string PathFromWide(std::wstring_view name);
 
 }  // namespace vantaro::app

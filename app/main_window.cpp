@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/dialogs.h"
+#include "app/installer_app.h"
 #include "app/instance.h"
 #include "app/message_box.h"
 #include "app/shared_path.h"
@@ -271,18 +272,19 @@ LRESULT MainWindow::onTimer(WPARAM id, LPARAM) {
 
 LRESULT MainWindow::onDropFiles(WPARAM wParam, LPARAM) {
   auto drop = reinterpret_cast<HDROP>(wParam);
-  wchar_t name[MAX_PATH] = {};
-  UINT length = DragQueryFileW(drop, 0, name, MAX_PATH);
+  // The first name only, however long it is.
+  std::wstring name(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
+  UINT length = name.empty() ? 0 : DragQueryFileW(drop, 0, name.data(), static_cast<UINT>(name.size() + 1));
   DragFinish(drop);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  DWORD attributes = GetFileAttributesW(name);
+  if (length == 0 || length > name.size()) return 0;
+  name.resize(length);
+  DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
 
-  std::string path = ui::fromWide(name);
+  std::string path = PathFromWide(name);
   int64_t size = fileLength(path);
   if (size < 0) {
-    // Unreadable, or named with characters the program cannot carry: the
-    // loader says so.
+    // Unreadable: the loader says so.
     openPackage(path, false);
     return 0;
   }
@@ -293,8 +295,11 @@ LRESULT MainWindow::onDropFiles(WPARAM wParam, LPARAM) {
 }
 
 LRESULT MainWindow::onHandOver(WPARAM, LPARAM) {
-  std::string path = handOver_.Read();
-  if (!path.empty() && IsExistingFile(path)) openPackage(path, false);
+  // Taken once: a later message without a new path finds the buffer empty.
+  std::wstring taken = handOver_.Take();
+  if (taken.empty()) return 0;
+  std::string path = PathFromWide(taken);
+  if (IsExistingFile(path)) openPackage(path, false);
   return 0;
 }
 

@@ -1,16 +1,18 @@
 #include "app/shared_path.h"
 
-#include <cstring>
+#include <cwchar>
 
 namespace vantaro::app {
 
 // Holds the mutex for one write or read. An abandoned mutex (its holder
-// ended halfway) is ours all the same: the buffer always holds a zero.
+// ended halfway) is ours all the same, but what its holder left may be
+// half a path: it is thrown away.
 class SharedPathBuffer::Lock {
  public:
-  explicit Lock(HANDLE mutex) : mutex_(mutex) {
-    DWORD got = mutex ? WaitForSingleObject(mutex, 5000) : WAIT_FAILED;
+  Lock(HANDLE mutex, DWORD waitMs, wchar_t* view) : mutex_(mutex) {
+    DWORD got = mutex ? WaitForSingleObject(mutex, waitMs) : WAIT_FAILED;
     held_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+    if (got == WAIT_ABANDONED && view) view[0] = L'\0';
   }
   ~Lock() {
     if (held_) ReleaseMutex(mutex_);
@@ -24,17 +26,18 @@ class SharedPathBuffer::Lock {
   bool held_ = false;
 };
 
-std::string_view UnquotePath(std::string_view path) {
-  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') return path.substr(1, path.size() - 2);
+std::wstring_view UnquotePath(std::wstring_view path) {
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') return path.substr(1, path.size() - 2);
   return path;
 }
 
 SharedPathBuffer::SharedPathBuffer(const wchar_t* name) {
   std::wstring mutexName = std::wstring(name) + L".Lock";
   mutex_ = CreateMutexW(nullptr, FALSE, mutexName.c_str());
-  // A new object of the paging file starts as zeros.
-  mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSize, name);
-  if (mapping_) view_ = static_cast<char*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, kSize));
+  // A new object of the paging file starts as zeros: no path.
+  constexpr DWORD kBytes = kUnits * sizeof(wchar_t);
+  mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBytes, name);
+  if (mapping_) view_ = static_cast<wchar_t*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, kBytes));
 }
 
 SharedPathBuffer::~SharedPathBuffer() {
@@ -43,20 +46,36 @@ SharedPathBuffer::~SharedPathBuffer() {
   if (mutex_) CloseHandle(mutex_);
 }
 
-bool SharedPathBuffer::Write(std::string_view path) {
+bool SharedPathBuffer::HandOver(std::wstring_view path, const std::function<bool()>& notify, DWORD waitMs) {
   path = UnquotePath(path);
-  Lock lock(mutex_);
-  if (!view_ || !lock.held()) return false;
-  bool fits = path.size() < kSize && path.find('\0') == std::string_view::npos;
-  std::memset(view_, 0, kSize);
-  if (fits) std::memcpy(view_, path.data(), path.size());
-  return fits;
+  if (!view_ || path.empty() || path.size() >= kUnits || path.find(L'\0') != std::wstring_view::npos) return false;
+  const ULONGLONG deadline = GetTickCount64() + waitMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    {
+      Lock lock(mutex_, left, view_);
+      if (!lock.held()) return false;
+      // The last path taken, or the window did not take it in time.
+      if (view_[0] == L'\0' || left == 0) {
+        wmemcpy(view_, path.data(), path.size());
+        view_[path.size()] = L'\0';
+        if (notify()) return true;
+        view_[0] = L'\0';  // nobody will take it
+        return false;
+      }
+    }
+    Sleep(20);
+  }
 }
 
-std::string SharedPathBuffer::Read() {
-  Lock lock(mutex_);
-  if (!view_ || !lock.held()) return std::string();
-  return std::string(view_, strnlen(view_, kSize));
+std::wstring SharedPathBuffer::Take() {
+  Lock lock(mutex_, kWaitMs, view_);
+  if (!view_ || !lock.held()) return std::wstring();
+  size_t length = wcsnlen(view_, kUnits);
+  std::wstring path = length < kUnits ? std::wstring(view_, length) : std::wstring();
+  view_[0] = L'\0';
+  return path;
 }
 
 }  // namespace vantaro::app

@@ -31,7 +31,7 @@ SettingsDialog::SettingsDialog(HWND owner, ReinstallAction reinstall)
     : MappedDialog(IDD_SETTINGS, owner),
       frame_("Vantaro 3.0 设置"),
       reinstall_(std::move(reinstall)),
-      updater_(*this, OwnVersionNumber(), UpdateDescriptionAddress()) {
+      updater_(*this, OwnVersionNumber(), UpdateDescriptionSource()) {
   bind(kExtension, extension_);
   bind(kExtensionNote, extensionNote_);
   bind(kAssociate, associate_);

@@ -19,7 +19,17 @@ enum class UpdateState : int32_t { Idle = 0, Checking = 1, Downloading = 2 };
 // server).
 extern const char* const kUpdateAddress;
 extern const char* const kUpdateAddressVariable;
-std::string UpdateDescriptionAddress();  // GBK
+
+struct UpdateSource {
+  std::string address;             // GBK
+  // The address came from VANTARO_UPDATE_URL: the setup may then come over
+  // plain http too (a local test server has no certificate).
+  bool plainHttpAllowed = false;
+};
+UpdateSource UpdateDescriptionSource();
+
+// No setup is this large: a download announced or grown beyond it stops.
+constexpr int64_t kLargestDownload = 256 * 1024 * 1024;
 
 // The program file's own version: the "FileVersion" text of its version
 // resource as VersionNumber() reads it ("3.0" gives 30); 0 when unreadable.
@@ -43,7 +53,7 @@ class UpdateChecker {
  public:
   enum class DownloadResult { Started, Saved, Failed, Cancelled };
 
-  UpdateChecker(UpdateDisplay& display, int32_t ownVersion, std::string descriptionAddress);
+  UpdateChecker(UpdateDisplay& display, int32_t ownVersion, UpdateSource source);
   UpdateChecker(const UpdateChecker&) = delete;
   UpdateChecker& operator=(const UpdateChecker&) = delete;
   ~UpdateChecker();
@@ -55,7 +65,8 @@ class UpdateChecker {
   // downloadAddress from it.
   bool CheckForUpdate();
   // Downloads downloadAddress into the temporary folder and starts it when
-  // it is the setup program.
+  // it is the setup program. Only a download that ended cleanly is kept:
+  // a failed, refused or cancelled one leaves no file behind.
   DownloadResult DownloadUpdate();
 
   // Before a run, on the dialog's thread.
@@ -69,6 +80,7 @@ class UpdateChecker {
   std::atomic<bool> cancelRequested{false};
   const int32_t ownVersion;
   std::string downloadAddress;  // GBK; written and read by the worker only
+  int64_t downloadLimit = kLargestDownload;  // bytes; set before a run
 
  private:
   class Transfer;
@@ -77,7 +89,7 @@ class UpdateChecker {
   void fail(const std::string& reason);
 
   UpdateDisplay& display_;
-  const std::string descriptionAddress_;
+  const UpdateSource source_;
   // Closes the handles of the running transfer; handlesMutex_ held.
   void closeHandles();
 

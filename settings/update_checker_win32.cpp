@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/text.h"
-#include "install/system.h"
 #include "settings/file_association.h"
 #include "settings/update_description.h"
 
@@ -76,23 +75,56 @@ std::string HttpFailure(HINTERNET request) {
   return reason;
 }
 
-// The announced length of the body; 0 when the server does not say.
-int64_t ContentLength(HINTERNET request) {
+// The announced length of the body; false when the server does not say (or
+// says something that is no length). A length too large to count is the
+// largest count: it is refused all the same.
+bool ContentLength(HINTERNET request, int64_t& length) {
   std::wstring text = Header(request, HTTP_QUERY_CONTENT_LENGTH);
-  int64_t length = 0;
+  if (text.empty()) return false;
+  length = 0;
   for (wchar_t c : text) {
-    if (c < L'0' || c > L'9' || length > (INT64_MAX - 9) / 10) return 0;
-    length = length * 10 + (c - L'0');
+    if (c < L'0' || c > L'9') return false;
+    length = length > (INT64_MAX - 9) / 10 ? INT64_MAX : length * 10 + (c - L'0');
   }
-  return length;
+  return true;
 }
 
-class OutputFile {
+// True when url, as the internet library reads it, asks for plain http.
+bool IsPlainHttp(const std::wstring& url) {
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  return InternetCrackUrlW(url.c_str(), 0, 0, &parts) && parts.nScheme == INTERNET_SCHEME_HTTP;
+}
+
+// The system's temporary folder, ending with a separator; its name kept as
+// the system gave it (characters GBK lacks included). Empty when unknown.
+std::string DownloadFolder() {
+  DWORD needed = GetTempPathW(0, nullptr);
+  if (needed == 0) return std::string();
+  std::vector<wchar_t> buffer(needed + 1);
+  DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (length == 0 || length >= buffer.size()) return std::string();
+  return wideToGbkPath(std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), length));
+}
+
+// The file a download is written to. Unless kept, it is removed when this
+// object goes: a cancelled, refused or broken download leaves nothing behind.
+class DownloadFile {
  public:
+  DownloadFile() = default;
+  DownloadFile(const DownloadFile&) = delete;
+  DownloadFile& operator=(const DownloadFile&) = delete;
+  ~DownloadFile() {
+    close();
+    if (!path_.empty() && !kept_) DeleteFileW(path_.c_str());
+  }
+
   bool create(const std::wstring& path) {
     file_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                         nullptr);
-    return file_ != INVALID_HANDLE_VALUE;
+    if (file_ == INVALID_HANDLE_VALUE) return false;
+    path_ = path;
+    return true;
   }
   bool write(const char* bytes, DWORD count) {
     while (count > 0) {
@@ -103,21 +135,32 @@ class OutputFile {
     }
     return true;
   }
+  // Closes the file and keeps it; false with error set when its last bytes
+  // could not be written out (it is then removed).
+  bool keep(DWORD& error) {
+    kept_ = FlushFileBuffers(file_) != FALSE;
+    if (!kept_) error = GetLastError();
+    close();
+    return kept_;
+  }
+
+ private:
   void close() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
   }
-  ~OutputFile() { close(); }
 
- private:
   HANDLE file_ = INVALID_HANDLE_VALUE;
+  std::wstring path_;
+  bool kept_ = false;
 };
 
 }  // namespace
 
-std::string UpdateDescriptionAddress() {
+UpdateSource UpdateDescriptionSource() {
   const char* replaced = std::getenv(kUpdateAddressVariable);
-  return replaced && *replaced ? std::string(replaced) : std::string(kUpdateAddress);
+  if (replaced && *replaced) return UpdateSource{replaced, true};
+  return UpdateSource{kUpdateAddress, false};
 }
 
 int32_t OwnVersionNumber() {
@@ -178,7 +221,11 @@ class UpdateChecker::Transfer {
       auto& [root, connection, opened] = owner_.handles_;
       root = InternetOpenW(L"Vantaro", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
       if (root) connection = InternetConnectW(root, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1);
-      if (connection) opened = HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 1);
+      // HTTP/1.0: the answer's body is counted (a length) or ends with the
+      // connection, never in chunks whose cut-off end the library takes for
+      // a clean one.
+      if (connection)
+        opened = HttpOpenRequestW(connection, L"GET", object.c_str(), L"HTTP/1.0", nullptr, nullptr, flags, 1);
       if (!opened) return failed(error, GetLastError());
       // On every level: some versions of the library pass them down, some
       // take them from the request only.
@@ -205,6 +252,17 @@ class UpdateChecker::Transfer {
 
   HINTERNET request() const { return request_; }
 
+  // The address the answer came from, after any redirection.
+  std::wstring finalAddress() const {
+    DWORD size = 0;
+    InternetQueryOptionW(request_, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0) return std::wstring();
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1);
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (!InternetQueryOptionW(request_, INTERNET_OPTION_URL, text.data(), &size)) return std::wstring();
+    return std::wstring(text.data());
+  }
+
   void close() {
     std::lock_guard<std::mutex> lock(owner_.handlesMutex_);
     owner_.closeHandles();
@@ -228,8 +286,8 @@ class UpdateChecker::Transfer {
   HINTERNET request_ = nullptr;
 };
 
-UpdateChecker::UpdateChecker(UpdateDisplay& display, int32_t ownVersion, std::string descriptionAddress)
-    : ownVersion(ownVersion), display_(display), descriptionAddress_(std::move(descriptionAddress)) {}
+UpdateChecker::UpdateChecker(UpdateDisplay& display, int32_t ownVersion, UpdateSource source)
+    : ownVersion(ownVersion), display_(display), source_(std::move(source)) {}
 
 UpdateChecker::~UpdateChecker() { Stop(); }
 
@@ -271,7 +329,7 @@ bool UpdateChecker::CheckForUpdate() {
   {
     Transfer transfer(*this);
     DWORD error = 0;
-    if (transfer.open(descriptionAddress_, error) && HttpFailure(transfer.request()).empty()) {
+    if (transfer.open(source_.address, error) && HttpFailure(transfer.request()).empty()) {
       std::vector<char> buffer(4096);
       DWORD got = 0;
       bool readOk;
@@ -296,6 +354,11 @@ bool UpdateChecker::CheckForUpdate() {
 void UpdateChecker::fail(const std::string& reason) { display_.ShowUpdateStatus(NetworkErrorText(reason)); }
 
 UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
+  // A setup that anybody on the way could replace is never started.
+  if (!source_.plainHttpAllowed && IsPlainHttp(Wide(downloadAddress))) {
+    display_.ShowUpdateStatus(kInsecureDownloadText);
+    return DownloadResult::Failed;
+  }
   Transfer transfer(*this);
   DWORD error = 0;
   if (!transfer.open(downloadAddress, error)) {
@@ -303,16 +366,30 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     fail(ErrorMessage(error));
     return DownloadResult::Failed;
   }
+  if (!source_.plainHttpAllowed && IsPlainHttp(transfer.finalAddress())) {  // redirected
+    display_.ShowUpdateStatus(kInsecureDownloadText);
+    return DownloadResult::Failed;
+  }
   if (std::string status = HttpFailure(transfer.request()); !status.empty()) {
     fail(status);
     return DownloadResult::Failed;
   }
-  const int64_t total = ContentLength(transfer.request());
+  int64_t total = 0;
+  const bool lengthKnown = ContentLength(transfer.request(), total) && total > 0;
+  if (!lengthKnown && !Header(transfer.request(), HTTP_QUERY_TRANSFER_ENCODING).empty()) {
+    // Chunks despite HTTP/1.0: where such a body ends cannot be told.
+    fail(kUncountedAnswerText);
+    return DownloadResult::Failed;
+  }
+  if (lengthKnown && total > downloadLimit) {
+    display_.ShowUpdateStatus(kDownloadTooLargeText);
+    return DownloadResult::Failed;
+  }
 
-  const std::string folder = TemporaryFolder();
+  const std::string folder = DownloadFolder();
   const std::string name = DownloadFileName(downloadAddress);
   const std::wstring path = Wide(folder + name);
-  OutputFile file;
+  DownloadFile file;
   if (folder.empty() || !file.create(path)) {
     fail(ErrorMessage(folder.empty() ? ERROR_PATH_NOT_FOUND : GetLastError()));
     return DownloadResult::Failed;
@@ -324,24 +401,33 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
   for (;;) {
     DWORD got = 0;
     bool readOk = transfer.read(buffer.data(), kReadSize, got, error);
-    if (cancelRequested) return DownloadResult::Cancelled;  // the partial file stays
+    if (cancelRequested) return DownloadResult::Cancelled;
+    // Without a length only a read that ends the body cleanly says the file
+    // is whole; a broken connection leaves a piece of unknown size.
     if (!readOk) {
       fail(ErrorMessage(error));
       return DownloadResult::Failed;
     }
     if (got == 0) break;
+    if (got > downloadLimit - received) {
+      display_.ShowUpdateStatus(kDownloadTooLargeText);
+      return DownloadResult::Failed;
+    }
     const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - start) / 1000);
     if (!file.write(buffer.data(), got)) {
       fail(ErrorMessage(GetLastError()));
       return DownloadResult::Failed;
     }
     received += got;
-    if (total > 0) display_.ShowUpdatePercent(DownloadPercent(received, total));
-    display_.ShowUpdateStatus(DownloadProgressText(received, total, elapsed));
+    if (lengthKnown) display_.ShowUpdatePercent(DownloadPercent(received, total));
+    display_.ShowUpdateStatus(DownloadProgressText(received, lengthKnown ? total : 0, elapsed));
   }
-  file.close();
-  if (total > 0 && received < total) {
+  if (lengthKnown && received < total) {
     fail(kDownloadIncompleteText);
+    return DownloadResult::Failed;
+  }
+  if (!file.keep(error)) {
+    fail(ErrorMessage(error));
     return DownloadResult::Failed;
   }
   display_.ShowUpdateStatus(kDownloadDoneText);

@@ -16,6 +16,9 @@ const char* const kCheckFailedText = "网络连接超时，请稍后再试";
 const char* const kDownloadDoneText = "新版本已经下载完成";
 const char* const kCancelledText = "您已经取消了下载新版本，单击“检查更新” 可以重新下载新版本";
 const char* const kDownloadIncompleteText = "下载的文件不完整";
+const char* const kDownloadTooLargeText = "新版本的文件过大，已停止下载";
+const char* const kUncountedAnswerText = "服务器的应答无法确认文件是否完整";
+const char* const kInsecureDownloadText = "新版本的下载地址不安全（不是 https 地址），已拒绝下载";
 
 namespace {
 

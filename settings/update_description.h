@@ -16,6 +16,9 @@ extern const char* const kCheckFailedText;       // "网络连接超时，请稍
 extern const char* const kDownloadDoneText;      // "新版本已经下载完成"
 extern const char* const kCancelledText;         // the user's cancel
 extern const char* const kDownloadIncompleteText;
+extern const char* const kDownloadTooLargeText;  // beyond the largest download
+extern const char* const kInsecureDownloadText;  // a setup offered over plain http
+extern const char* const kUncountedAnswerText;   // a body whose end cannot be told
 
 // The setup program the update starts; any other downloaded name is only saved.
 constexpr std::string_view kSetupName = "apk-setup.exe";

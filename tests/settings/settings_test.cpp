@@ -292,6 +292,10 @@ class RecordingDisplay : public UpdateDisplay {
 const std::string kNetworkError = "网络错误，错误信息 ";
 const std::string kProgress = "正在下载新版本，已经完成了 ";
 
+// The description of the local server, as VANTARO_UPDATE_URL names it: the
+// setup may come over plain http.
+UpdateSource Local(const std::string& address) { return UpdateSource{address, true}; }
+
 class UpdateTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -304,8 +308,9 @@ class UpdateTest : public ::testing::Test {
     WriteText(served + L"big.bin", std::string(2 * 1024 * 1024, 'x'));
   }
 
+  // The temporary folder's name holds a character that GBK lacks.
   void SetUp() override {
-    temp_ = folder_.sub(L"a") + L"b\\";
+    temp_ = folder_.sub(L"J\u00f6rg") + L"b\\";
     CreateDirectoryW(temp_.c_str(), nullptr);
     SetEnvironmentVariableW(L"TMP", temp_.c_str());
     SetEnvironmentVariableW(L"TEMP", temp_.c_str());
@@ -340,7 +345,7 @@ class UpdateTest : public ::testing::Test {
 };
 
 TEST_F(UpdateTest, NewerVersionIsDownloadedIntoTheTemporaryFolderAndStarted) {
-  UpdateChecker checker(display_, 30, Offer("31", "/apk-setup.exe"));
+  UpdateChecker checker(display_, 30, Local(Offer("31", "/apk-setup.exe")));
   EXPECT_EQ(checker.RunUpdate(), 0);
 
   const auto statuses = display_.statuses();
@@ -363,7 +368,7 @@ TEST_F(UpdateTest, NewerVersionIsDownloadedIntoTheTemporaryFolderAndStarted) {
 // "url" before "version", and a file under another name than the setup's:
 // downloaded, not started.
 TEST_F(UpdateTest, UrlFirstWorksAndOnlyTheSetupNameIsStarted) {
-  UpdateChecker checker(display_, 30, Describe("<root url=\"" + Server() + "/other.bin\" version=\"31\"/>"));
+  UpdateChecker checker(display_, 30, Local(Describe("<root url=\"" + Server() + "/other.bin\" version=\"31\"/>")));
   ASSERT_TRUE(checker.CheckForUpdate());
   EXPECT_EQ(checker.DownloadUpdate(), UpdateChecker::DownloadResult::Saved);
   EXPECT_EQ(display_.lastStatus(), "新版本已经下载完成");
@@ -381,7 +386,7 @@ TEST_F(UpdateTest, CheckFailuresSayTheNetworkTimedOut) {
   };
   for (const std::string& address : failures) {
     RecordingDisplay display;
-    UpdateChecker checker(display, 30, address);
+    UpdateChecker checker(display, 30, Local(address));
     EXPECT_EQ(checker.RunUpdate(), 0);
     EXPECT_EQ(display.statuses(), std::vector<std::string>{"网络连接超时，请稍后再试"}) << address;
     EXPECT_EQ(display.events(), std::vector<std::string>{"ended"}) << address;
@@ -392,7 +397,7 @@ TEST_F(UpdateTest, DownloadFailuresShowTheNetworkErrorAndStartNothing) {
   // No "url": the empty address fails at once.
   {
     RecordingDisplay display;
-    UpdateChecker checker(display, 30, Describe("<root version=\"31\"/>"));
+    UpdateChecker checker(display, 30, Local(Describe("<root version=\"31\"/>")));
     checker.RunUpdate();
     EXPECT_EQ(display.statuses().size(), 2u);
     EXPECT_TRUE(display.lastStatus().size() > kNetworkError.size() &&
@@ -402,16 +407,17 @@ TEST_F(UpdateTest, DownloadFailuresShowTheNetworkErrorAndStartNothing) {
   // The body ends before the announced length.
   {
     RecordingDisplay display;
-    UpdateChecker checker(display, 30, Offer("31", "/short/apk-setup.exe"));
+    UpdateChecker checker(display, 30, Local(Offer("31", "/short/apk-setup.exe")));
     checker.RunUpdate();
     EXPECT_EQ(display.lastStatus(), kNetworkError + "下载的文件不完整");
+    EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe"));
   }
   // The local file cannot be created: held open by somebody else.
   {
     RecordingDisplay display;
     HANDLE held = CreateFileW((temp_ + L"apk-setup.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    UpdateChecker checker(display, 30, Offer("31", "/apk-setup.exe"));
+    UpdateChecker checker(display, 30, Local(Offer("31", "/apk-setup.exe")));
     EXPECT_EQ(checker.RunUpdate(), 0);
     CloseHandle(held);
     EXPECT_GT(display.lastStatus().size(), kNetworkError.size());
@@ -422,8 +428,51 @@ TEST_F(UpdateTest, DownloadFailuresShowTheNetworkErrorAndStartNothing) {
   EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe.ran"));
 }
 
+// Downloads that end badly or are refused leave no file and start nothing:
+// cut short without a length (a reset, or chunks without the last one),
+// announced or grown beyond the largest download, or a setup offered over
+// plain http by a description that is not the tests' own.
+TEST_F(UpdateTest, BrokenOversizedAndPlainHttpDownloadsLeaveNoFileAndStartNothing) {
+  struct Case {
+    const char* what;
+    UpdateSource source;
+    int64_t limit;
+    std::string status;  // the last status, or its beginning when it ends with a space
+  };
+  const Case cases[] = {
+      {"reset, no length", Local(Offer("31", "/cut/apk-setup.exe")), kLargestDownload, kNetworkError},
+      {"chunks cut short", Local(Offer("31", "/chunkcut/apk-setup.exe")), kLargestDownload, kNetworkError},
+      {"announced 300 MiB", Local(Offer("31", "/huge/apk-setup.exe")), kLargestDownload, kDownloadTooLargeText},
+      {"grows past the limit", Local(Offer("31", "/nolength/big.bin")), 1024 * 1024, kDownloadTooLargeText},
+      {"plain http", UpdateSource{Offer("31", "/apk-setup.exe"), false}, kLargestDownload, kInsecureDownloadText},
+  };
+  for (const Case& c : cases) {
+    RecordingDisplay display;
+    UpdateChecker checker(display, 30, c.source);
+    checker.downloadLimit = c.limit;
+    EXPECT_EQ(checker.RunUpdate(), 0);
+    const std::string last = display.lastStatus();
+    if (c.status.back() == ' ') {
+      EXPECT_TRUE(last.size() > c.status.size() && last.compare(0, c.status.size(), c.status) == 0)
+          << c.what << ": " << gbkToUtf8(last);
+    } else {
+      EXPECT_EQ(last, c.status) << c.what;
+    }
+    EXPECT_EQ(display.events().back(), "ended") << c.what;
+    EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe")) << c.what;
+    EXPECT_FALSE(Exists(temp_ + L"big.bin")) << c.what;
+    DeleteFileW((temp_ + L"apk-setup.exe").c_str());  // so that one failure does not hide the next
+    DeleteFileW((temp_ + L"big.bin").c_str());
+    if (c.status != kNetworkError && c.limit == kLargestDownload) {  // refused before any byte
+      EXPECT_FALSE(display.sawStatusStarting("正在下载新版本")) << c.what;
+    }
+  }
+  Sleep(1000);
+  EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe.ran"));
+}
+
 TEST_F(UpdateTest, NoLengthShowsTheAmountReceivedAndSpeed) {
-  UpdateChecker checker(display_, 30, Offer("31", "/nolength/apk-setup.exe"));
+  UpdateChecker checker(display_, 30, Local(Offer("31", "/nolength/apk-setup.exe")));
   checker.RunUpdate();
   EXPECT_TRUE(display_.sawStatusStarting("正在下载新版本，已经接收了 "));
   EXPECT_FALSE(display_.sawStatusStarting(kProgress));
@@ -433,11 +482,11 @@ TEST_F(UpdateTest, NoLengthShowsTheAmountReceivedAndSpeed) {
 }
 
 TEST_F(UpdateTest, HostileNameStaysInTheTemporaryFolderAndIsNotStarted) {
-  UpdateChecker checker(display_, 30, Offer("31", "/../../evil.exe"));
+  UpdateChecker checker(display_, 30, Local(Offer("31", "/../../evil.exe")));
   checker.RunUpdate();
   EXPECT_EQ(display_.lastStatus(), "新版本已经下载完成");
   EXPECT_TRUE(Exists(temp_ + L"evil.exe"));
-  EXPECT_FALSE(Exists(folder_.path() + L"a\\evil.exe"));
+  EXPECT_FALSE(Exists(folder_.path() + L"J\u00f6rg\\evil.exe"));
   EXPECT_FALSE(Exists(folder_.path() + L"evil.exe"));
   Sleep(1000);
   EXPECT_FALSE(Exists(temp_ + L"evil.exe.ran"));
@@ -447,7 +496,7 @@ TEST_F(UpdateTest, HostileNameStaysInTheTemporaryFolderAndIsNotStarted) {
 // time-out (7 s; on Windows, Stop() closing the handles ends it at once), and
 // a stopped check shows nothing.
 TEST_F(UpdateTest, StopEndsAStalledCheckWithinTheTimeOut) {
-  UpdateChecker checker(display_, 30, Server() + "/stall");
+  UpdateChecker checker(display_, 30, Local(Server() + "/stall"));
   const ULONGLONG started = GetTickCount64();
   std::thread worker([&] { checker.RunUpdate(); });
   Sleep(500);

@@ -8,12 +8,21 @@ Prints the port it listens on, then serves until it is killed. Paths:
   /nolength/NAME   the file without a length; the end of the body is the
                    end of the connection
   /short/NAME      announces 1000 bytes more than it sends, then hangs up
+  /cut/NAME        without a length: half the file, then the connection is
+                   reset (not ended cleanly)
+  /chunkcut/NAME   chunked: half the file, then the connection ends without
+                   the last chunk
+  /huge/NAME       announces 300 MiB, sends the file, then hangs up
   /stall           accepts the request and never answers
 """
 import http.server
 import os
+import socket
+import struct
 import sys
 import time
+
+MODES = ("slow", "nolength", "short", "cut", "chunkcut", "huge")
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -33,7 +42,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if mode == "stall":
             time.sleep(60)
             return
-        if mode not in ("slow", "nolength", "short"):
+        if mode not in MODES:
             return super().do_GET()
         data = self.body(rest)
         if data is None:
@@ -44,6 +53,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_header("Content-Length", str(len(data)))
         elif mode == "short":
             self.send_header("Content-Length", str(len(data) + 1000))
+        elif mode == "huge":
+            self.send_header("Content-Length", str(300 * 1024 * 1024))
+        elif mode == "chunkcut":
+            self.send_header("Transfer-Encoding", "chunked")
         self.send_header("Connection", "close")
         self.end_headers()
         try:
@@ -52,6 +65,19 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     self.wfile.write(data[start:start + 40960])
                     self.wfile.flush()
                     time.sleep(0.25)
+            elif mode == "cut":
+                self.wfile.write(data[:len(data) // 2])
+                self.wfile.flush()
+                time.sleep(0.2)
+                # A zero linger time makes the close a reset.
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+            elif mode == "chunkcut":
+                half = data[:len(data) // 2]
+                for start in range(0, len(half), 4096):
+                    piece = half[start:start + 4096]
+                    self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+                self.wfile.flush()
             else:
                 self.wfile.write(data)
         except OSError:

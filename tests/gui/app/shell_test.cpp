@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <set>
+#include <thread>
 
 #include "app/main_window.h"
 #include "app/shared_path.h"
@@ -40,24 +44,63 @@ TEST(WebLinks, NoNameOrNoDotOpensNothing) {
   EXPECT_EQ(SearchAddress(0, "com.example.app"), "");
 }
 
-TEST(SharedPath, HandsOverOnePathBetweenMappings) {
+// Each path is taken once and whole, however long; a path nobody will be
+// told of is not left behind.
+TEST(SharedPath, HandsOverOnePathBetweenMappingsAndTakesItOnce) {
   SharedPathBuffer first(L"Local\\Vantaro.Test.SharedPath");
   SharedPathBuffer second(L"Local\\Vantaro.Test.SharedPath");
   ASSERT_TRUE(first.ready() && second.ready());
-  EXPECT_EQ(second.Read(), "");  // zero at first
-  EXPECT_TRUE(first.Write("\"C:\\a b\\演示.apk\""));
-  EXPECT_EQ(second.Read(), "C:\\a b\\演示.apk");
-  EXPECT_TRUE(first.Write("C:\\x.apk\""));  // one quote alone stays
-  EXPECT_EQ(second.Read(), "C:\\x.apk\"");
+  int told = 0;
+  auto tell = [&told] { return ++told > 0; };
+  EXPECT_EQ(second.Take(), L"");  // zero at first
+  EXPECT_TRUE(first.HandOver(L"\"C:\\a b\\\u6f14\u793a.apk\"", tell));
+  EXPECT_EQ(second.Take(), L"C:\\a b\\\u6f14\u793a.apk");
+  EXPECT_EQ(second.Take(), L"");
+  EXPECT_TRUE(first.HandOver(L"C:\\x.apk\"", tell));  // one quote alone stays
+  EXPECT_EQ(second.Take(), L"C:\\x.apk\"");
+  EXPECT_EQ(told, 2);
 
-  std::string longest(259, 'x');
-  EXPECT_TRUE(first.Write(longest));
-  EXPECT_EQ(second.Read(), longest);
-  // Too long to hand over: nothing is, and nothing is written beyond.
-  EXPECT_FALSE(first.Write(longest + "y"));
-  EXPECT_EQ(second.Read(), "");
-  EXPECT_TRUE(first.Write("\"" + longest + "\""));
-  EXPECT_EQ(second.Read(), longest);
+  // Nothing to hand over: nobody is told.
+  EXPECT_FALSE(first.HandOver(L"", tell));
+  EXPECT_FALSE(first.HandOver(L"\"\"", tell));
+  EXPECT_EQ(told, 2);
+
+  // The longest path Windows knows fits; one unit more does not.
+  std::wstring longest(SharedPathBuffer::kUnits - 1, L'\u4e2d');
+  EXPECT_TRUE(first.HandOver(longest, tell));
+  EXPECT_EQ(second.Take(), longest);
+  EXPECT_FALSE(first.HandOver(longest + L"x", tell));
+  EXPECT_EQ(second.Take(), L"");
+
+  // The window cannot be told: the path is not left for a later message.
+  EXPECT_FALSE(first.HandOver(L"C:\\y.apk", [] { return false; }));
+  EXPECT_EQ(second.Take(), L"");
+}
+
+// A second start waits until the first one's path has been taken; a path
+// that is never taken is replaced, whole, once the wait is over.
+TEST(SharedPath, ALaterStartWaitsForTheEarlierPathToBeTaken) {
+  SharedPathBuffer window(L"Local\\Vantaro.Test.SharedPath2");
+  SharedPathBuffer early(L"Local\\Vantaro.Test.SharedPath2");
+  SharedPathBuffer late(L"Local\\Vantaro.Test.SharedPath2");
+  auto tell = [] { return true; };
+  ASSERT_TRUE(early.HandOver(L"C:\\one.apk", tell));
+  std::atomic<bool> done{false};
+  std::thread later([&] {
+    EXPECT_TRUE(late.HandOver(L"C:\\two.apk", tell));
+    done = true;
+  });
+  Sleep(500);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(window.Take(), L"C:\\one.apk");
+  later.join();
+  EXPECT_EQ(window.Take(), L"C:\\two.apk");
+
+  ASSERT_TRUE(early.HandOver(L"C:\\three.apk", tell));
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_TRUE(late.HandOver(L"C:\\four.apk", tell, 300));
+  EXPECT_GE(GetTickCount64() - started, 250u);
+  EXPECT_EQ(window.Take(), L"C:\\four.apk");
 }
 
 // The window in this process, with a program folder that holds adb.exe.
@@ -107,8 +150,31 @@ class WindowInProcess : public ::testing::Test {
     SendMessageW(window->handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
   }
 
+  // Answers hand-over messages until count of them have been handled (or ms
+  // have passed); the package open after each one.
+  std::vector<std::string> answerHandOvers(size_t count, unsigned ms) {
+    std::vector<std::string> opened;
+    for (ULONGLONG end = GetTickCount64() + ms; opened.size() < count && GetTickCount64() < end;) {
+      MSG message;
+      if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        Sleep(5);
+        continue;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+      if (message.hwnd == window->handle() && message.message == WM_USER + 100)
+        opened.push_back(window->package().packageName);
+    }
+    return opened;
+  }
+  // Tells the window as a second start does.
+  std::function<bool()> tell() {
+    return [w = window->handle()] { return PostMessageW(w, WM_USER + 100, 0, 0) != FALSE; };
+  }
+
+  static constexpr wchar_t kHandOverName[] = L"Local\\Vantaro.Test.WindowPath";
   test::TempFolder folder{"app-window"};
-  SharedPathBuffer handOver{L"Local\\Vantaro.Test.WindowPath"};
+  SharedPathBuffer handOver{kHandOverName};
   std::unique_ptr<MainWindow> window;
 };
 
@@ -146,6 +212,44 @@ TEST_F(WindowInProcess, OnlyTheFirstDroppedFileOpensAndFoldersAreIgnored) {
   EXPECT_EQ(window->package().packageName, "org.fixture.sample");
   EXPECT_EQ(text(1032), "样例应用");
   EXPECT_EQ(text(1000), "样例应用就绪");
+}
+
+// A handed-over path opens once: a later message that brings no path of its
+// own leaves the window as it is. Two starts at once both arrive, in turn;
+// a name with a character GBK lacks opens as it is.
+TEST_F(WindowInProcess, EachHandedOverPathOpensOnceAndInTurn) {
+  std::string fixtures = test::NativePath(VANTARO_FIXTURE_DIR "/apk/");
+  SharedPathBuffer start(kHandOverName);
+  ASSERT_TRUE(start.HandOver(ui::toWide(fixtures + "sample.apk"), tell()));
+  EXPECT_EQ(answerHandOvers(1, 5000), std::vector<std::string>{"org.fixture.sample"});
+  drop({fixtures + "demo.apk"});
+  EXPECT_EQ(window->package().packageName, "org.fixture.demo");
+  PostMessageW(window->handle(), WM_USER + 100, 0, 0);
+  EXPECT_EQ(answerHandOvers(1, 5000), std::vector<std::string>{"org.fixture.demo"});
+
+  auto startWith = [this, fixtures](const char* name) {
+    return std::thread([this, path = ui::toWide(fixtures + name)] {
+      SharedPathBuffer own(kHandOverName);
+      EXPECT_TRUE(own.HandOver(path, tell()));
+    });
+  };
+  std::thread first = startWith("sample.apk"), second = startWith("ads.apk");
+  std::vector<std::string> opened = answerHandOvers(2, 15000);
+  first.join();
+  second.join();
+  EXPECT_EQ(std::multiset<std::string>(opened.begin(), opened.end()),
+            (std::multiset<std::string>{"org.fixture.sample", "org.fixture.ads"}));
+
+  // Jörg.apk: handed over and dropped.
+  const std::wstring joerg = ui::toWide(folder.path()) + L"J\u00f6rg.apk";
+  ASSERT_TRUE(CopyFileW(ui::toWide(fixtures + "demo.apk").c_str(), joerg.c_str(), FALSE));
+  ASSERT_TRUE(start.HandOver(joerg, tell()));
+  EXPECT_EQ(answerHandOvers(1, 5000), std::vector<std::string>{"org.fixture.demo"});
+  EXPECT_EQ(text(1032), "演示工具");
+  drop({fixtures + "ads.apk"});
+  drop({wideToGbkPath(std::u16string(joerg.begin(), joerg.end()))});
+  EXPECT_EQ(window->package().packageName, "org.fixture.demo");
+  EXPECT_EQ(text(1025), "3.70 KB");
 }
 
 }  // namespace

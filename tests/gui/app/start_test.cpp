@@ -1,7 +1,9 @@
 // The start-up roads of vantaro.exe: the missing tool and the crash restart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "probe.h"
@@ -82,6 +84,65 @@ TEST(StartUp, CrashRestartsExactlyOneFreshInstance) {
     Program::End(fresh);
     CloseHandle(fresh);
   }
+}
+
+// A program that fails at every start is restarted once: the restarted
+// process fails within the minute, shows the notice and starts nothing.
+TEST(StartUp, CrashAtEveryStartRestartsOnlyOnce) {
+  Program program(true, VANTARO_CRASH_EXE);
+  SetEnvironmentVariableW(L"VANTARO_TEST_CRASH_AT_START", L"1");
+  HANDLE first = program.Start("");
+  SetEnvironmentVariableW(L"VANTARO_TEST_CRASH_AT_START", nullptr);
+  ASSERT_TRUE(first);
+  const DWORD firstId = GetProcessId(first);
+
+  // Every process this test did not start itself is ended by its id.
+  std::vector<HANDLE> others;
+  struct EndOthers {
+    std::vector<HANDLE>& list;
+    ~EndOthers() {
+      for (HANDLE process : list) {
+        Program::End(process);
+        CloseHandle(process);
+      }
+    }
+  } endOthers{others};
+  std::vector<DWORD> seen{firstId};
+  // A crash box, or a main window, of a process not seen before.
+  auto newcomer = [&seen]() -> HWND {
+    std::vector<HWND> candidates = MarkedWindows();
+    if (HWND box = probe::findMessageBox()) candidates.push_back(box);
+    for (HWND w : candidates)
+      if (std::find(seen.begin(), seen.end(), ProcessOf(w)) == seen.end()) return w;
+    return nullptr;
+  };
+
+  HWND box = MessageBoxOf(firstId, 30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Gbk(probe::messageBoxText(box)), "很抱歉，出现点小状况，【Vantaro】需要重新启动");
+  probe::pressOk(box);
+  EXPECT_NE(WaitForExit(first), static_cast<DWORD>(STILL_ACTIVE));
+
+  HWND restarted = probe::waitFor(30000, newcomer);
+  ASSERT_TRUE(restarted);
+  const DWORD secondId = ProcessOf(restarted);
+  seen.push_back(secondId);
+  HANDLE second = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, secondId);
+  ASSERT_TRUE(second);
+  others.push_back(second);
+  box = MessageBoxOf(secondId, 30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Gbk(probe::messageBoxText(box)), "很抱歉，出现点小状况，【Vantaro】需要重新启动");
+  probe::pressOk(box);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+  EXPECT_FALSE(IsWindow(box));
+  EXPECT_NE(WaitForExit(second), static_cast<DWORD>(STILL_ACTIVE));
+
+  // No third start (a restart takes a second or two to show its window).
+  HWND third = probe::waitFor(8000, newcomer);
+  EXPECT_FALSE(third);
+  if (HANDLE process = third ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(third)) : nullptr)
+    others.push_back(process);
 }
 
 }  // namespace

@@ -36,6 +36,11 @@ std::string OnePhone(const std::string& installAnswer, unsigned installDelayMs =
          "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n";
 }
 
+std::wstring W(const std::string& gbk) {
+  std::u16string wide = gbkToWide(gbk);
+  return std::wstring(wide.begin(), wide.end());
+}
+
 std::string Quoted(const std::string& path) {
   std::string quoted(1, '"');
   quoted.append(path).push_back('"');
@@ -168,13 +173,31 @@ TEST_F(MainWindowTest, RejectedFileShowsRedErrorAndEmptyFieldsAndInstallRefuses)
 }
 
 TEST_F(MainWindowTest, SecondStartHandsItsQuotedPathOverAndEnds) {
-  HANDLE first = program.Start("");
+  // The first start's own file, which changes afterwards.
+  const std::string own = program.folder() + "own.apk";
+  ASSERT_TRUE(CopyFileW(W(Fixture("sample.apk")).c_str(), W(own).c_str(), FALSE));
+  HANDLE first = program.Start(own);
   HWND w = MainWindowOf(GetProcessId(first));
   ASSERT_TRUE(w);
-  ShowWindow(w, SW_MINIMIZE);
-  for (int i = 0; i < 100 && !IsIconic(w); ++i) Sleep(20);
-  ASSERT_TRUE(IsIconic(w));
+  ASSERT_EQ(Text(w, kLabel), "样例应用");
+  ASSERT_TRUE(CopyFileW(W(Fixture("demo.apk")).c_str(), W(own).c_str(), FALSE));
+  auto minimise = [w] {
+    ShowWindow(w, SW_MINIMIZE);
+    for (int i = 0; i < 100 && !IsIconic(w); ++i) Sleep(20);
+    return IsIconic(w) != FALSE;
+  };
 
+  // A start without a file brings the window forward and opens nothing:
+  // no earlier path comes back.
+  ASSERT_TRUE(minimise());
+  HANDLE bare = program.Start("");
+  EXPECT_EQ(WaitForExit(bare), 0u);
+  for (int i = 0; i < 100 && IsIconic(w); ++i) Sleep(20);
+  EXPECT_FALSE(IsIconic(w));
+  Sleep(1000);
+  EXPECT_EQ(Text(w, kLabel), "样例应用");
+
+  ASSERT_TRUE(minimise());
   HANDLE second = program.Start(Quoted(Fixture("演示 v2.5.1.apk")));
   EXPECT_EQ(WaitForExit(second), 0u);
   EXPECT_EQ(WaitForText(w, kLabel, "演示工具"), "演示工具");
@@ -188,6 +211,52 @@ TEST_F(MainWindowTest, SecondStartHandsItsQuotedPathOverAndEnds) {
   EXPECT_EQ(WaitForExit(third), 0u);
   Sleep(300);
   EXPECT_EQ(Text(w, kLabel), "演示工具");
+
+  // Two starts at once: each waits for the other's path to be taken, so
+  // the window ends with whichever came last, opened whole.
+  HANDLE one = program.Start(Fixture("sample.apk"));
+  HANDLE other = program.Start(Fixture("ads.apk"));
+  EXPECT_EQ(WaitForExit(one), 0u);
+  EXPECT_EQ(WaitForExit(other), 0u);
+  Sleep(500);
+  const std::string last = Text(w, kLabel);
+  EXPECT_TRUE(last == "样例应用" || last == "天气&日历") << last;
+  EXPECT_EQ(Text(w, kMessage), last + "就绪");
+}
+
+// Names with characters GBK lacks open at start and by hand-over; so does a
+// 200-character Chinese path, far beyond 260 GBK bytes.
+TEST_F(MainWindowTest, PathsOutsideGbkAndLongChinesePathsOpen) {
+  auto copy = [](const std::string& fixture, const std::wstring& to) {
+    return CopyFileW(W(Fixture(fixture)).c_str(), to.c_str(), FALSE) != FALSE;
+  };
+  const std::wstring folder = W(program.folder());
+  ASSERT_TRUE(copy("sample.apk", folder + L"J\u00f6rg.apk"));
+  ASSERT_TRUE(copy("ads.apk", folder + L"J\u00f6rg \u00e6\u00f8.apk"));
+  std::wstring deep = folder;
+  while (deep.size() < 190) {
+    deep += std::wstring(std::min<size_t>(60, 190 - deep.size()), L'\u6df1') + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  deep += L"\u6f14\u793a\u5de5\u5177\u5305.apk";
+  ASSERT_GE(deep.size(), 200u);
+  ASSERT_TRUE(copy("demo.apk", deep));
+  auto gbk = [](const std::wstring& name) { return wideToGbkPath(std::u16string(name.begin(), name.end())); };
+
+  HANDLE first = program.Start(gbk(folder + L"J\u00f6rg.apk"));
+  HWND w = MainWindowOf(GetProcessId(first));
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Text(w, kLabel), "样例应用");
+  EXPECT_EQ(Text(w, kFileSize), "3.87 KB");
+
+  HANDLE second = program.Start(gbk(deep));
+  EXPECT_EQ(WaitForExit(second), 0u);
+  EXPECT_EQ(WaitForText(w, kLabel, "演示工具"), "演示工具");
+
+  HANDLE third = program.Start(Quoted(gbk(folder + L"J\u00f6rg \u00e6\u00f8.apk")));
+  EXPECT_EQ(WaitForExit(third), 0u);
+  EXPECT_EQ(WaitForText(w, kLabel, "天气&日历"), "天气&日历");
+  EXPECT_EQ(MarkedWindows(), std::vector<HWND>{w});
 }
 
 TEST_F(MainWindowTest, InstallShowsSuccessInGreenWithTheExactCommands) {
