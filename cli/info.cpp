@@ -86,6 +86,10 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
       expansions.push_back({{"file", e.member}, {"installPath", e.installPath}, {"size", e.size}});
     bundle = {{"format", bundleFormatName(info.bundle->format)}, {"splits", splits}, {"expansions", expansions}};
   }
+  nlohmann::ordered_json sdks = nlohmann::ordered_json::array();
+  for (const SdkFinding& f : info.sdks)
+    sdks.push_back({{"name", utf8(f.name)}, {"kind", utf8(f.kind)}, {"evidence", f.evidence}});
+  static const char* const kCodeScan[] = {"notRun", "ok", "noCode", "incomplete"};
   return {
       {"path", utf8(info.path)},
       {"label", utf8(display.text(kLabelField))},
@@ -100,6 +104,8 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
       {"usesInternet", info.usesInternet},
       {"adNetworks", list(info.adNetworks)},
       {"analytics", list(info.analytics)},
+      {"sdks", sdks},
+      {"codeScan", kCodeScan[static_cast<int>(info.codeScan)]},
       {"launcherActivity", utf8(info.launcherActivity)},
       {"isKorvelPlugin", info.isKorvelPlugin},
       {"iconMember", utf8(info.iconMember)},
@@ -117,7 +123,9 @@ int runInfo(const InfoOptions& options) {
   PermissionCatalog catalog;
   PackageInfo info;
   RecordingDisplay display;
-  PackageLoader(info, display, catalog).load(nativeToGbkPath(options.file), false);
+  PackageLoader loader(info, display, catalog);
+  loader.setCodeScan(true);
+  loader.load(nativeToGbkPath(options.file), false);
 
   // A load that ended before its report was rejected; one that reported with
   // analysisOk false lacked a member.

@@ -146,7 +146,27 @@ void PackageLoader::loadArchive(const std::string& path) {
 
 void PackageLoader::probeClasses(const ApkArchive& archive) {
   for (size_t i = 0; i < kAdClassProbeCount; ++i)
-    if (archive.contains(kAdClassProbes[i].member)) info_.adNetworks.emplace_back(kAdClassProbes[i].name);
+    if (archive.contains(kAdClassProbes[i].member)) info_.addSdk(kAdClassProbes[i].name, "广告", kAdClassProbes[i].member);
+}
+
+void PackageLoader::scanClasses(const ApkArchive& archive) {
+  if (!scanCode_) return;
+  using CodeScan = PackageInfo::CodeScan;
+  switch (vantaro::scanCode(archive, SdkCatalog::Builtin(), info_.sdks)) {
+    case CodeScanStatus::Ok:
+      if (info_.codeScan != CodeScan::Incomplete) info_.codeScan = CodeScan::Ok;
+      break;
+    case CodeScanStatus::Incomplete:
+      info_.codeScan = CodeScan::Incomplete;
+      break;
+    case CodeScanStatus::NoCode:
+      if (info_.codeScan == CodeScan::NotRun) info_.codeScan = CodeScan::NoCode;
+      break;
+  }
+  // The findings of the code join the lists the report shows.
+  info_.adNetworks.clear();
+  info_.analytics.clear();
+  for (const SdkFinding& f : info_.sdks) (f.kind == "广告" ? info_.adNetworks : info_.analytics).push_back(f.name);
 }
 
 void PackageLoader::addFeatureSplits(const ApkArchive& outer) {
@@ -161,6 +181,7 @@ void PackageLoader::addFeatureSplits(const ApkArchive& outer) {
     }
     if (std::optional<std::string> xml = decodeBinaryXml(bytes.data(), bytes.size())) analyzeFeatureManifest(*xml, info_);
     probeClasses(feature);
+    scanClasses(feature);
   }
 }
 
@@ -191,6 +212,7 @@ bool PackageLoader::analyzeArchive(ApkArchive& archive, const std::string& path)
 
   resolveResources(archive);
   probeClasses(archive);
+  scanClasses(archive);
   return true;
 }
 

@@ -47,6 +47,10 @@ class PackageLoader {
   // sizeShown: the caller has already stored fileSize and shown it.
   void load(const std::string& path, bool sizeShown);
 
+  // Whether the load also reads the classes of the code for SDKs (inflating
+  // every classes*.dex); off by default, so that the load itself stays quick.
+  void setCodeScan(bool on) { scanCode_ = on; }
+
  private:
   void reject();
   void rejectWith(const std::string& message);
@@ -56,12 +60,14 @@ class PackageLoader {
   bool analyzeArchive(class ApkArchive& archive, const std::string& path);
   void addFeatureSplits(const class ApkArchive& outer);
   void probeClasses(const class ApkArchive& archive);
+  void scanClasses(const class ApkArchive& archive);
   void resolveResources(class ApkArchive& archive);
   void readIcon(class ApkArchive& archive);
 
   PackageInfo& info_;
   PackageDisplay& display_;
   const PermissionCatalog& catalog_;
+  bool scanCode_ = false;
 };
 
 }  // namespace vantaro

@@ -168,7 +168,7 @@ void collectRequests(const pugi::xml_document& doc, PackageInfo& info, bool only
     for (pugi::xml_attribute a : element.attributes()) {
       for (const MetaDataKey& key : kMetaDataKeys) {
         if (std::strcmp(a.value(), key.key) != 0) continue;
-        (key.analytics ? info.analytics : info.adNetworks).emplace_back(key.name);
+        info.addSdk(key.name, key.analytics ? "统计" : "广告", key.key);
       }
     }
   }

@@ -2,6 +2,13 @@
 
 namespace vantaro {
 
+void PackageInfo::addSdk(const std::string& name, const std::string& kind, const std::string& evidence) {
+  for (const SdkFinding& known : sdks)
+    if (known.name == name) return;
+  sdks.push_back({name, kind, evidence});
+  (kind == "广告" ? adNetworks : analytics).push_back(name);
+}
+
 void PackageInfo::reset() {
   label.clear();
   labelIsRef = false;
@@ -27,6 +34,8 @@ void PackageInfo::reset() {
   permissions.clear();
   adNetworks.clear();
   analytics.clear();
+  sdks.clear();
+  codeScan = CodeScan::NotRun;
   analysisOk = true;
   iconMember.clear();
   iconTypeTable = ResourceTypeTable();

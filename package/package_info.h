@@ -10,6 +10,7 @@
 
 #include "package/bundle.h"
 #include "package/resource_table.h"
+#include "package/sdk_scan.h"
 
 namespace vantaro {
 
@@ -37,8 +38,13 @@ struct PackageInfo {
   bool usesInternet = false;
   bool isKorvelPlugin = false;
   std::vector<std::string> permissions;
+  // One line per SDK, however it was found (a manifest key, a class probe,
+  // the classes of the code): advertising SDKs in adNetworks, every other
+  // kind in analytics; sdks keeps each one's kind and evidence.
   std::vector<std::string> adNetworks;
   std::vector<std::string> analytics;
+  std::vector<SdkFinding> sdks;
+  enum class CodeScan { NotRun, Ok, NoCode, Incomplete } codeScan = CodeScan::NotRun;
   bool analysisOk = true;
   std::vector<uint8_t> iconImage;   // raw bytes of the icon member; replaced by the next icon read
   std::string iconMember;           // the member the icon bytes came from
@@ -57,6 +63,8 @@ struct PackageInfo {
   // Every field back to its starting value, except path, fileSize and the
   // icon bytes, which the next load replaces.
   void reset();
+  // Adds an SDK unless one of that name is listed already.
+  void addSdk(const std::string& name, const std::string& kind, const std::string& evidence);
 };
 
 // "Android 2.2" for API level 8 and so on; "未知版本" for levels that name

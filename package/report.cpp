@@ -11,6 +11,7 @@ const char* const kAdvertisingSection = "广告检测";
 const char* const kAnalyticsSection = "统计信息";
 const char* const kNothingFound = "没有找到";
 const char* const kCompositionSection = "安装包组成";
+const char* const kCodeUnreadable = "部分代码无法读取，结果可能不完整";
 
 void buildInitialSections(PackageDisplay& display) {
   display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
@@ -37,6 +38,10 @@ void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
     for (const std::string& name : info.adNetworks) display.insertReportItem(ads, name, kImageNone);
     if (info.analytics.empty()) display.insertReportItem(analytics, kNothingFound, kImageNone);
     if (info.adNetworks.empty()) display.insertReportItem(ads, kNothingFound, kImageNone);
+    if (info.codeScan == PackageInfo::CodeScan::Incomplete) {
+      display.insertReportItem(ads, kCodeUnreadable, kImageNone);
+      display.insertReportItem(analytics, kCodeUnreadable, kImageNone);
+    }
   } else {
     display.insertReportItem(ads, kNothingFound, kImageNone);
     display.insertReportItem(analytics, kNothingFound, kImageNone);

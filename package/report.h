@@ -14,6 +14,7 @@ extern const char* const kAdvertisingSection;
 extern const char* const kAnalyticsSection;
 extern const char* const kNothingFound;
 extern const char* const kCompositionSection;  // "安装包组成"
+extern const char* const kCodeUnreadable;      // under the finding sections when a dex could not be read
 
 // The three empty sections a window shows before any package is loaded.
 void buildInitialSections(PackageDisplay& display);

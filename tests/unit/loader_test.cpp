@@ -156,10 +156,14 @@ TEST_F(LoaderTest, FindsAdvertisingByKeysAndClassFiles) {
   EXPECT_EQ(info.iconMember, "res/drawable/icon.png");
   EXPECT_EQ(pngWidth(display.icon), 32u);
 
-  // Meta-data keys first (Market_ID and Wooboo_PID both name Wooboo), then the
-  // class probes in table order; the Umeng key counts as a value too.
+  // Meta-data keys first, then the class probes in table order; the Umeng
+  // key counts as a value too. One line per SDK: Market_ID and Wooboo_PID
+  // both name Wooboo, and both Youmi classes name Youmi.
   EXPECT_EQ(report(), sections({kInternetLine, "[!] --- 访问粗略位置信息，如WiFi热点或移动基站"},
-                               {"哇棒广告", "哇棒广告", "有米广告", "有米广告", "微云广告"}, {"友盟统计"}));
+                               {"哇棒广告", "有米广告", "微云广告"}, {"友盟统计"}));
+  ASSERT_EQ(info.sdks.size(), 4u);
+  EXPECT_EQ(info.sdks[0].evidence, "Market_ID");
+  EXPECT_EQ(info.sdks[2].evidence, "net/youmi/android/spotad/a.class");
 }
 
 TEST_F(LoaderTest, FindingsNeedTheInternetPermission) {
