@@ -2,6 +2,7 @@
 // The CLI's commands. Each returns the process exit code.
 
 #include <string>
+#include <vector>
 
 namespace vantaro::cli {
 
@@ -29,6 +30,12 @@ struct InstallOptions {
   std::string adb;
 };
 int runInstall(const InstallOptions& options);
+
+struct ScanOptions {
+  std::vector<std::string> folders;  // UTF-8
+  int jobs = 0;                      // 0: one per processor
+};
+int runScan(const ScanOptions& options);
 
 struct RunOptions {
   std::string serial;

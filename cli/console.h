@@ -17,4 +17,7 @@ void writeUtf8(FILE* stream, const std::string& text);
 // Writes GBK text, converted.
 void writeGbk(FILE* stream, const std::string& text);
 
+// True when the stream is a terminal (a console on Windows).
+bool isTerminal(FILE* stream);
+
 }  // namespace vantaro::cli

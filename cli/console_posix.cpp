@@ -1,9 +1,13 @@
+#include <unistd.h>
+
 #include "base/text.h"
 #include "cli/console.h"
 
 namespace vantaro::cli {
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+bool isTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);

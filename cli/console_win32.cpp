@@ -18,6 +18,12 @@ std::vector<std::string> utf8Arguments(int, char**) {
   return out;
 }
 
+bool isTerminal(FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fflush(stream);
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

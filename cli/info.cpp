@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/package_json.h"
 #include "package/file_size.h"
 #include "package/loader.h"
 #include "package/recording_display.h"
@@ -51,7 +52,9 @@ std::string textReport(const PackageInfo& info, const RecordingDisplay& display)
   return out;
 }
 
-nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDisplay& display, const PermissionCatalog& catalog) {
+}  // namespace
+
+nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDisplay& display, const PermissionCatalog& catalog) {
   nlohmann::ordered_json permissions = nlohmann::ordered_json::array();
   for (const std::string& name : info.permissions) {
     auto description = catalog.describe(name);
@@ -117,8 +120,6 @@ nlohmann::ordered_json jsonReport(const PackageInfo& info, const RecordingDispla
   };
 }
 
-}  // namespace
-
 int runInfo(const InfoOptions& options) {
   PermissionCatalog catalog;
   PackageInfo info;
@@ -133,7 +134,7 @@ int runInfo(const InfoOptions& options) {
   if (options.json) {
     // Member names come from the archive: never let a stray byte stop the report.
     auto replace = nlohmann::ordered_json::error_handler_t::replace;
-    writeUtf8(stdout, jsonReport(info, display, catalog).dump(2, ' ', false, replace) + "\n");
+    writeUtf8(stdout, packageJson(info, display, catalog).dump(2, ' ', false, replace) + "\n");
   } else if (display.items.empty()) {
     writeGbk(stderr, display.message + "\n");
   } else {

@@ -42,6 +42,12 @@ int main(int argc, char** argv) {
   runCommand->add_option("--adb", run.adb, adbHelp);
   runCommand->add_option("FILE", run.file, vantaro::gbkToUtf8("应用的 .apk 文件"))->required();
 
+  ScanOptions scan;
+  CLI::App* scanCommand =
+      app.add_subcommand("scan", vantaro::gbkToUtf8("分析文件夹中的所有安装包，每个一行 JSON；统计结果写到标准错误"));
+  scanCommand->add_option("-j,--jobs", scan.jobs, vantaro::gbkToUtf8("同时分析的数量（默认：每个处理器一个）"));
+  scanCommand->add_option("FOLDER", scan.folders, vantaro::gbkToUtf8("要分析的文件夹（或安装包）"))->required();
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program name
   try {
@@ -61,5 +67,6 @@ int main(int argc, char** argv) {
   if (devicesCommand->parsed()) return runDevices(devices);
   if (installCommand->parsed()) return runInstall(install);
   if (runCommand->parsed()) return runRun(run);
+  if (scanCommand->parsed()) return runScan(scan);
   return kExitUsage;
 }

@@ -147,6 +147,28 @@ if os.path.exists(FRAMEWORK):
 else:
     print(f"skipped the framework package: {FRAMEWORK} is not installed (scripts/setup installs it)")
 
+# scan: every package and bundle under a folder, one JSON line each in path
+# order, bad files included; a folder named like a package is walked, not read.
+BUNDLES = os.path.join(sys.argv[2], "bundles")
+with tempfile.TemporaryDirectory() as folder:
+    shutil.copyfile(apk("demo.apk"), os.path.join(folder, "a-demo.apk"))
+    os.makedirs(os.path.join(folder, "sub", "x.apk"))
+    shutil.copyfile(os.path.join(BUNDLES, "sample.xapk"), os.path.join(folder, "sub", "b-sample.xapk"))
+    shutil.copyfile(apk("sdk-cn.apk"), os.path.join(folder, "sub", "x.apk", "c-sdk.apk"))
+    shutil.copyfile(apk("not-a-zip.apk"), os.path.join(folder, "d-not-a-zip.apk"))
+    open(os.path.join(folder, "e-empty.apk"), "wb").close()
+    open(os.path.join(folder, "notes.txt"), "w").write("not a package")
+    for jobs in ("1", "2"):
+        rc, out, err = run("scan", "-j", jobs, folder)
+        docs = [json.loads(line) for line in out.splitlines()]
+        names = [os.path.relpath(d["path"], folder) for d in docs]
+        check(rc == 0 and names == ["a-demo.apk", "d-not-a-zip.apk", "e-empty.apk", "sub/b-sample.xapk",
+                                    "sub/x.apk/c-sdk.apk"], f"scan -j {jobs}: lines", rc, names, err)
+        check([d["analysisOk"] for d in docs] == [True, False, False, True, True], f"scan -j {jobs}: outcomes", docs)
+        check("共 5 个安装包，2 个无法分析" in err and "友盟统计：2" in err and "穿山甲广告：1" in err,
+              f"scan -j {jobs}: summary", err)
+check_run(["scan", "/no/such/folder"], 1, stderr_has=["找不到"])
+
 if failures:
     print(f"{len(failures)} check(s) failed:")
     for f in failures:
