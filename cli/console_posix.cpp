@@ -5,6 +5,8 @@ namespace vantaro::cli {
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
+std::string argumentPath(const std::string& argument) { return nativeToGbkPath(argument); }
+
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);

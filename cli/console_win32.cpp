@@ -18,6 +18,8 @@ std::vector<std::string> utf8Arguments(int, char**) {
   return out;
 }
 
+std::string argumentPath(const std::string& argument) { return wideToGbkPath(utf8ToWide(argument)); }
+
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fflush(stream);
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

@@ -91,7 +91,7 @@ int runInfo(const InfoOptions& options) {
   PermissionCatalog catalog;
   PackageInfo info;
   RecordingDisplay display;
-  PackageLoader(info, display, catalog).load(utf8ToGbk(options.file), false);
+  PackageLoader(info, display, catalog).load(argumentPath(options.file), false);
 
   // A load that ended before its report was rejected; one that reported with
   // analysisOk false lacked a member.
