@@ -245,8 +245,8 @@ TEST_F(MainWindowTest, HungInstallEndsAtItsTimeOutAndTheWindowClosesAfterwards) 
                     "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\nmatch -s SER1 install *\nhang\n");
   test::ScopedEnvironment environment;
   environment.Set("VANTARO_INSTALL_TIMEOUT_MS", "5000");
-  // Installed where a setup puts it: a folder with a space in its name.
-  Program installed(true, VANTARO_EXE, "Program Files");
+  // Installed in a folder with a space and a character GBK lacks ("ö").
+  Program installed(true, VANTARO_EXE, wideToGbkPath(u"Program Files J\u00F6rg"));
   HANDLE process = installed.Start(Fixture("sample.apk"));
   HWND w = MainWindowOf(GetProcessId(process));
   ASSERT_TRUE(w);
