@@ -11,6 +11,12 @@ namespace vantaro::cli {
 // The program's arguments in UTF-8, the program name first.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
+// A path given as an argument, in the program's GBK path form: the name of
+// the file as the system spells it, characters GBK lacks (or, on Linux,
+// bytes that are no UTF-8) kept as the escapes of wideToGbkPath /
+// nativeToGbkPath.
+std::string argumentPath(const std::string& argument);
+
 // Writes UTF-8 text to stdout or stderr.
 void writeUtf8(FILE* stream, const std::string& text);
 

@@ -9,6 +9,8 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vect
 
 bool isTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
+std::string argumentPath(const std::string& argument) { return nativeToGbkPath(argument); }
+
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);

@@ -24,6 +24,8 @@ bool isTerminal(FILE* stream) {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
+std::string argumentPath(const std::string& argument) { return wideToGbkPath(utf8ToWide(argument)); }
+
 void writeUtf8(FILE* stream, const std::string& text) {
   std::fflush(stream);
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

@@ -17,7 +17,9 @@ void ConsoleMessageLine::ShowMessage(const std::string& text, StatusKind kind) {
 
 DeviceBridge MakeBridge(const std::string& adbOption) {
   DeviceBridge bridge;
-  if (!adbOption.empty()) bridge.adbPath = utf8ToGbk(adbOption);
+  // What the user named is run by its full path; a name that finds no file
+  // leaves none, and the commands say the component is missing.
+  if (!adbOption.empty()) bridge.adbPath = NamedToolPath(argumentPath(adbOption));
   return bridge;
 }
 
@@ -44,7 +46,7 @@ PackageInfo LoadPackage(const std::string& utf8Path) {
   PermissionCatalog catalog;
   PackageInfo info;
   RecordingDisplay display;
-  PackageLoader(info, display, catalog).load(nativeToGbkPath(utf8Path), false);
+  PackageLoader(info, display, catalog).load(argumentPath(utf8Path), false);
   return info;
 }
 

@@ -21,7 +21,7 @@ class ConsoleMessageLine : public MessageLine {
   StatusKind lastKind_ = StatusKind::Error;
 };
 
-// The tool: --adb when given (UTF-8), else AdbPath().
+// The tool: --adb when given (as NamedToolPath finds it), else AdbPath().
 DeviceBridge MakeBridge(const std::string& adbOption);
 
 // Resolves the target phone as the window does. With a serial (UTF-8) only
@@ -30,6 +30,6 @@ DeviceBridge MakeBridge(const std::string& adbOption);
 ResolveResult ResolveDevice(const DeviceBridge& bridge, const std::string& serialOption);
 
 // Loads the package as the main window does; the facts the jobs need.
-PackageInfo LoadPackage(const std::string& utf8Path);
+PackageInfo LoadPackage(const std::string& argument);
 
 }  // namespace vantaro::cli

@@ -28,10 +28,12 @@ class PropertyCollector : public OutputSink {
     done_ = true;
     changed_.notify_all();
   }
-  std::string Wait() {
+  // Waits up to ms for the end; false when the listing did not end in time.
+  bool Wait(unsigned ms, std::string& output) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return done_; });
-    return output_;
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; })) return false;
+    output = output_;
+    return true;
   }
 
  private:
@@ -46,8 +48,12 @@ DeviceRecord QueryDevice(const DeviceBridge& bridge, const std::string& serial) 
   record.serial = serial;
   PropertyCollector collector;
   AsyncCommand command(&collector);
-  if (command.Start(FormatCommand("%s -s %s shell getprop", {bridge.adbPath, serial}))) {
-    ParsePropertyListing(collector.Wait(), record);
+  // A phone that does not answer keeps its row with nothing known, as in
+  // the device chooser.
+  std::string listing;
+  if (command.Start(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "getprop"})) &&
+      collector.Wait(bridge.timeouts.propertyMs, listing)) {
+    ParsePropertyListing(listing, record);
   }
   command.Close();
   CompleteDeviceRecord(record);
@@ -58,12 +64,14 @@ DeviceRecord QueryDevice(const DeviceBridge& bridge, const std::string& serial) 
 
 int runDevices(const DevicesOptions& options) {
   DeviceBridge bridge = MakeBridge(options.adb);
-  CapturedOutput listing = bridge.runner->RunCaptured(FormatCommand("%s devices", {bridge.adbPath}), kListingLimit);
+  CapturedOutput listing =
+      bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
   ConsoleMessageLine line;
   if (listing.status != RunStatus::Started) {
-    line.ShowMessage(ResolveFailureText(listing.status == RunStatus::PipeFailed ? ResolveResult::PipeFailed
-                                                                                : ResolveResult::StartFailed),
-                     StatusKind::Error);
+    ResolveResult failure = listing.status == RunStatus::PipeFailed  ? ResolveResult::PipeFailed
+                            : listing.status == RunStatus::TimedOut ? ResolveResult::TimedOut
+                                                                    : ResolveResult::StartFailed;
+    line.ShowMessage(ResolveFailureText(failure), StatusKind::Error);
     return kExitFailed;
   }
   std::vector<DeviceRecord> devices;

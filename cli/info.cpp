@@ -126,7 +126,7 @@ int runInfo(const InfoOptions& options) {
   RecordingDisplay display;
   PackageLoader loader(info, display, catalog);
   loader.setCodeScan(true);
-  loader.load(nativeToGbkPath(options.file), false);
+  loader.load(argumentPath(options.file), false);
 
   // A load that ended before its report was rejected; one that reported with
   // analysisOk false lacked a member.

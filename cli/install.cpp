@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/device_support.h"
 #include "install/install_job.h"
 #include "install/system.h"
@@ -10,7 +11,7 @@ namespace vantaro::cli {
 
 int runInstall(const InstallOptions& options) {
   ConsoleMessageLine line;
-  if (!IsExistingFile(nativeToGbkPath(options.file))) {
+  if (!IsExistingFile(argumentPath(options.file))) {
     line.ShowMessage(kNoPackageText, StatusKind::Error);
     return kExitFailed;
   }

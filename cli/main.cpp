@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--json", info.json, vantaro::gbkToUtf8("以 JSON 输出（英文键名）"));
   infoCommand->add_option("FILE", info.file, vantaro::gbkToUtf8("要检查的 .apk 文件"))->required();
 
-  const std::string adbHelp = vantaro::gbkToUtf8("使用的 adb 程序（默认：程序旁的 adb，否则按搜索路径）");
+  const std::string adbHelp = vantaro::gbkToUtf8("使用的 adb 程序（默认：程序旁的 adb；在 Linux 上其次是 PATH 中的 adb）");
   const std::string serialHelp = vantaro::gbkToUtf8("目标设备的序列号");
   DevicesOptions devices;
   CLI::App* devicesCommand = app.add_subcommand("devices", vantaro::gbkToUtf8("列出已连接的 Android 设备"));

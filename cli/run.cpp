@@ -22,9 +22,10 @@ class WaitingLaunch : public OutputSink {
     done_ = true;
     changed_.notify_all();
   }
-  void Wait() {
+  // Waits up to ms for the end; false when the listing did not end in time.
+  bool Wait(unsigned ms) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return done_; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
   }
 
  private:
@@ -54,8 +55,12 @@ int runRun(const RunOptions& options) {
     line.ShowMessage(kStartFailedText, StatusKind::Error);
     return kExitFailed;
   }
-  waiting.Wait();
+  bool ended = waiting.Wait(bridge.timeouts.listingMs);
   command.Close();
+  if (!ended) {
+    line.ShowMessage(kNoResponseText, StatusKind::Error);
+    return kExitFailed;
+  }
   return line.succeeded() ? kExitOk : kExitFailed;
 }
 

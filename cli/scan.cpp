@@ -23,14 +23,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The path in UTF-8 (on Linux: its bytes, whatever they are).
+std::string utf8Of(const fs::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 // Package files under root (root itself when it is one), sorted by path;
 // folders that cannot be read are passed by.
 void collect(const fs::path& root, std::vector<fs::path>& out, std::vector<std::string>& missing) {
   std::error_code error;
-  auto isPackage = [](const fs::path& p) { return hasPackageExtension(nativeToGbkPath(p.string())); };
+  auto isPackage = [](const fs::path& p) { return hasPackageExtension(argumentPath(utf8Of(p))); };
   fs::file_status status = fs::status(root, error);
   if (error || !fs::exists(status)) {
-    missing.push_back(root.string());
+    missing.push_back(utf8Of(root));
     return;
   }
   if (!fs::is_directory(status)) {
@@ -49,8 +55,11 @@ void collect(const fs::path& root, std::vector<fs::path>& out, std::vector<std::
 int runScan(const ScanOptions& options) {
   std::vector<fs::path> files;
   std::vector<std::string> missing;
-  for (const std::string& folder : options.folders) collect(fs::path(folder), files, missing);
-  for (const std::string& m : missing) writeGbk(stderr, "【错误】找不到：" + nativeToGbkPath(m) + "\n");
+  for (const std::string& folder : options.folders) {
+    std::u8string name(folder.begin(), folder.end());
+    collect(fs::path(name), files, missing);
+  }
+  for (const std::string& m : missing) writeGbk(stderr, "【错误】找不到：" + argumentPath(m) + "\n");
   std::sort(files.begin(), files.end());
 
   const PermissionCatalog catalog;
@@ -68,9 +77,9 @@ int runScan(const ScanOptions& options) {
       RecordingDisplay display;
       PackageLoader loader(info, display, catalog);
       loader.setCodeScan(true);
-      loader.load(nativeToGbkPath(files[i].string()), false);
+      loader.load(argumentPath(utf8Of(files[i])), false);
       nlohmann::ordered_json doc = packageJson(info, display, catalog);
-      doc["path"] = files[i].string();  // the name as the file system has it
+      doc["path"] = utf8Of(files[i]);  // the name as the file system has it
       std::string line = doc.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
       std::lock_guard<std::mutex> lock(mutex);
       if (!info.analysisOk) ++failures;

@@ -1,32 +1,19 @@
 #include "device/command_line.h"
 
+#include "base/text.h"
+
 namespace vantaro {
-
-std::string FormatCommand(std::string_view format, std::initializer_list<std::string_view> arguments) {
-  std::string out;
-  auto next = arguments.begin();
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
-      if (next != arguments.end()) out += *next++;
-      ++i;
-    } else {
-      out += format[i];
-    }
-  }
-  return out;
-}
-
-std::string QuoteIfSpaced(std::string_view path) {
-  if (path.find(' ') == std::string_view::npos) return std::string(path);
-  std::string out = "\"";
-  out += path;
-  out += '"';
-  return out;
-}
-
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The length of the character at pos: 2 for a GBK lead byte with a trail
+// byte (which may be 0x5C, a backslash on its own), else 1.
+size_t characterLength(std::string_view text, size_t pos) {
+  if (!isGbkLeadByte(static_cast<unsigned char>(text[pos])) || pos + 1 >= text.size()) return 1;
+  auto trail = static_cast<unsigned char>(text[pos + 1]);
+  return trail >= 0x40 && trail != 0x7F && trail != 0xFF ? 2 : 1;
+}
 
 // Reads one argument starting at pos (which is not blank); returns it and
 // moves pos past it.
@@ -64,22 +51,73 @@ std::string readArgument(std::string_view line, size_t& pos) {
       ++pos;
       continue;
     }
-    arg += c;
-    ++pos;
+    size_t length = characterLength(line, pos);
+    arg.append(line.substr(pos, length));
+    pos += length;
   }
   return arg;
 }
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view line, const std::function<bool(const std::string&)>& isProgram) {
+std::string QuoteArgument(std::string_view argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string_view::npos) return std::string(argument);
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (size_t pos = 0; pos < argument.size();) {
+    char c = argument[pos];
+    if (c == '\\') {
+      ++backslashes;
+      out += c;
+      ++pos;
+      continue;
+    }
+    if (c == '"') {
+      out.append(backslashes + 1, '\\');  // doubles those written, escapes the quote
+      out += c;
+    } else {
+      out.append(argument.substr(pos, characterLength(argument, pos)));
+    }
+    backslashes = 0;
+    pos += characterLength(argument, pos);
+  }
+  out.append(backslashes, '\\');  // the closing quote must not be escaped
+  out += '"';
+  return out;
+}
+
+std::string ToolCommand(std::string_view toolPath, std::initializer_list<std::string_view> arguments) {
+  if (toolPath.empty() || toolPath.find('"') != std::string_view::npos) return std::string();
+  std::string line = "\"";
+  line += toolPath;
+  line += '"';
+  for (std::string_view argument : arguments) {
+    line += ' ';
+    line += QuoteArgument(argument);
+  }
+  return line;
+}
+
+std::string ShellWord(std::string_view value) {
+  if (value.empty()) return std::string();
+  for (char c : value) {
+    auto u = static_cast<unsigned char>(c);
+    if (c == '\'' || u < 0x20 || u == 0x7F) return std::string();
+  }
+  std::string word = "'";
+  word += value;
+  word += '\'';
+  return word;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> args;
   size_t pos = 0;
   while (pos < line.size() && isBlank(line[pos])) ++pos;
   if (pos >= line.size()) return args;
 
-  // The program element: quoted, or plain text up to the white space at
-  // which it names a program.
+  // The program element: quoted up to the next quote, or plain text up to
+  // white space; no escapes either way.
   if (line[pos] == '"') {
     size_t close = line.find('"', pos + 1);
     size_t end = close == std::string_view::npos ? line.size() : close;
@@ -88,20 +126,8 @@ std::vector<std::string> SplitCommandLine(std::string_view line, const std::func
   } else {
     size_t end = pos;
     while (end < line.size() && !isBlank(line[end])) ++end;
-    size_t chosen = end;
-    if (isProgram && !isProgram(std::string(line.substr(pos, end - pos)))) {
-      size_t candidate = end;
-      while (candidate < line.size()) {
-        while (candidate < line.size() && isBlank(line[candidate])) ++candidate;
-        while (candidate < line.size() && !isBlank(line[candidate])) ++candidate;
-        if (isProgram(std::string(line.substr(pos, candidate - pos)))) {
-          chosen = candidate;
-          break;
-        }
-      }
-    }
-    args.emplace_back(line.substr(pos, chosen - pos));
-    pos = chosen;
+    args.emplace_back(line.substr(pos, end - pos));
+    pos = end;
   }
 
   for (;;) {

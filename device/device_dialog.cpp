@@ -137,7 +137,8 @@ void DeviceDialog::startRefresh() {
 
   try {
     std::thread([link = refreshLink_, bridge = bridge_] {
-      CapturedOutput run = bridge.runner->RunCaptured(FormatCommand("%s devices", {bridge.adbPath}), kListingLimit);
+      CapturedOutput run =
+          bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
       std::vector<std::string> serials;
       if (run.status == RunStatus::Started) serials = ParseDeviceListing(run.output);
       std::lock_guard<std::mutex> lock(link->mutex);
@@ -172,7 +173,7 @@ void DeviceDialog::startQuery(size_t index) {
   propertyOutput_.clear();
   if (index >= serials_.size()) return;  // the chain ends
   querySerial_ = withoutTrailingSpace(serials_[index]);
-  std::string command = FormatCommand("%s -s %s shell getprop", {bridge_.adbPath, querySerial_});
+  std::string command = ToolCommand(bridge_.adbPath, {"-s", querySerial_, "shell", "getprop"});
   // A query that cannot start still gives its device a row, and the chain
   // goes on.
   if (!propertyCommand_.Start(command)) onQueryEnded(chain_, std::string(), false);

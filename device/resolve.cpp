@@ -10,13 +10,16 @@ const char* const kPipeFailedText = "【内部错误】，请重新安装“Vant
 const char* const kStartFailedText = "【组件丢失，请重新安装“Vantaro”";
 const char* const kNoDeviceText = "【错误】没有找到Android设备，请检查USB连接";
 const char* const kNoneChosenText = "【错误】没有选择任何设备，单击【设备管理】重新选择";
+const char* const kNoResponseText = "【错误】手机没有响应，请重新连接手机后再试";
 
 std::string ChooseNoDevice(const std::vector<std::string>&) { return std::string(); }
 
 ResolveResult ResolveTargetDevice(const DeviceBridge& bridge, const DeviceChooser& chooser) {
-  CapturedOutput run = bridge.runner->RunCaptured(FormatCommand("%s devices", {bridge.adbPath}), kListingLimit);
+  CapturedOutput run =
+      bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
   if (run.status == RunStatus::PipeFailed) return ResolveResult::PipeFailed;
   if (run.status == RunStatus::StartFailed) return ResolveResult::StartFailed;
+  if (run.status == RunStatus::TimedOut) return ResolveResult::TimedOut;
   std::vector<std::string> serials = ParseDeviceListing(run.output);
   if (serials.empty()) return ResolveResult::NoDevice;
   if (serials.size() == 1) {
@@ -35,13 +38,15 @@ std::string ResolveFailureText(ResolveResult result, const std::string& noneChos
     case ResolveResult::StartFailed: return kStartFailedText;
     case ResolveResult::NoDevice: return kNoDeviceText;
     case ResolveResult::NoneChosen: return noneChosenText;
+    case ResolveResult::TimedOut: return kNoResponseText;
   }
   return std::string();
 }
 
 int32_t CurrentDeviceSdkLevel(const DeviceBridge& bridge) {
   CapturedOutput run = bridge.runner->RunCaptured(
-      FormatCommand("%s -s %s shell getprop ro.build.version.sdk", {bridge.adbPath, CurrentDevice::Get()}), kListingLimit);
+      ToolCommand(bridge.adbPath, {"-s", CurrentDevice::Get(), "shell", "getprop", "ro.build.version.sdk"}),
+      kListingLimit, bridge.timeouts.propertyMs);
   if (run.status != RunStatus::Started) return -1;
   return ParseLeadingInt(TrimSpace(run.output));
 }

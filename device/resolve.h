@@ -11,14 +11,16 @@
 
 namespace vantaro {
 
-// Where device commands go: the tool's path (first element of every command
-// line) and the runner that starts it.
+// Where device commands go: the tool's full path (first element of every
+// command line; empty when the tool is missing), the runner that starts it
+// and how long its captured calls may take.
 struct DeviceBridge {
   std::string adbPath = AdbPath();
   CommandRunner* runner = &CommandRunner::System();
+  CommandTimeouts timeouts = CommandTimeouts::Standard();
 };
 
-enum class ResolveResult { Chosen = 0, PipeFailed = 1, StartFailed = 2, NoDevice = 3, NoneChosen = 4 };
+enum class ResolveResult { Chosen = 0, PipeFailed = 1, StartFailed = 2, NoDevice = 3, NoneChosen = 4, TimedOut = 5 };
 
 // Asked when two or more devices are ready; returns the serial the user
 // chose, or empty text for none. The window shows its device chooser; the
@@ -30,7 +32,8 @@ std::string ChooseNoDevice(const std::vector<std::string>& serials);
 
 // Runs "%s devices" and sets CurrentDevice: to the one ready device, or to
 // the chooser's answer when there are several (empty while it is open).
-// CurrentDevice is unchanged on PipeFailed, StartFailed and NoDevice.
+// CurrentDevice is unchanged on PipeFailed, StartFailed, NoDevice and
+// TimedOut (the listing did not end within its time-out).
 ResolveResult ResolveTargetDevice(const DeviceBridge& bridge, const DeviceChooser& chooser);
 
 // The messages the main window and the install job show for the failures.
@@ -38,13 +41,14 @@ extern const char* const kPipeFailedText;
 extern const char* const kStartFailedText;
 extern const char* const kNoDeviceText;
 extern const char* const kNoneChosenText;
+extern const char* const kNoResponseText;
 
 // The text for a result other than Chosen (empty for Chosen), with the
 // caller's own text for NoneChosen.
 std::string ResolveFailureText(ResolveResult result, const std::string& noneChosenText = kNoneChosenText);
 
 // SDK level of CurrentDevice from "getprop ro.build.version.sdk"; -1 when
-// the tool could not be run.
+// the tool could not be run or did not answer in time.
 int32_t CurrentDeviceSdkLevel(const DeviceBridge& bridge);
 
 }  // namespace vantaro

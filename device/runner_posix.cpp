@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -48,17 +49,36 @@ void ReapAbandoned() {
   abandoned.swap(still);
 }
 
+// path: Linux bytes.
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
+// The arguments as the child gets them: each one's GBK text back to the
+// bytes it came from (a path keeps the exact name it has on disk).
 std::vector<std::string> Arguments(const std::string& gbkCommandLine) {
-  return SplitCommandLine(gbkToUtf8(gbkCommandLine), [](const std::string& word) {
-    // A bare word is looked up on the search path; only a path can be
-    // extended over spaces.
-    return word.find('/') == std::string::npos || IsExecutableFile(word);
-  });
+  std::vector<std::string> args = SplitCommandLine(gbkCommandLine);
+  for (std::string& arg : args) arg = gbkPathToNativeBytes(arg);
+  return args;
+}
+
+// The first file named name in an absolute folder of PATH (Linux bytes);
+// empty and relative entries, which would mean the current folder, are
+// skipped.
+std::string SearchPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string entries = path ? path : "";
+  for (size_t start = 0; start <= entries.size();) {
+    size_t end = entries.find(':', start);
+    if (end == std::string::npos) end = entries.size();
+    std::string folder = entries.substr(start, end - start);
+    start = end + 1;
+    if (folder.empty() || folder.front() != '/') continue;
+    if (folder.back() != '/') folder += '/';
+    if (IsExecutableFile(folder + name)) return folder + name;
+  }
+  return std::string();
 }
 
 long long NowMs() {
@@ -98,22 +118,24 @@ class Spawn {
     posix_spawn_file_actions_addopen(&actions_, target, "/dev/null", target == 0 ? O_RDONLY : O_WRONLY, 0);
   }
   // The child leads a process group of its own (as a console of its own on
-  // Windows keeps it apart from the terminal's signals).
+  // Windows keeps it apart from the terminal's signals), which a time-out
+  // ends as a whole.
   void OwnGroup() {
     posix_spawnattr_setpgroup(&attr_, 0);
     posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   }
 
-  // The child's pid, or -1 when it did not start.
+  // The child's pid, or -1 when it did not start. Only a program named by
+  // its absolute path is started; nothing is searched for.
   pid_t Run(const std::string& gbkCommandLine) {
     ReapAbandoned();
+    if (detail::AbsoluteProgram(gbkCommandLine).empty()) return -1;
     std::vector<std::string> args = Arguments(gbkCommandLine);
-    if (args.empty() || args[0].empty()) return -1;
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions_, &attr_, argv.data(), environ) != 0) return -1;
+    if (posix_spawn(&pid, argv[0], &actions_, &attr_, argv.data(), environ) != 0) return -1;
     return pid;
   }
 
@@ -227,15 +249,38 @@ std::string ProgramFolder() {
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return std::string();
   std::string path(buffer.data(), static_cast<size_t>(n));
-  return utf8ToGbk(path.substr(0, path.rfind('/') + 1));
+  return nativeToGbkPath(path.substr(0, path.rfind('/') + 1));
 }
 
 std::string AdbPath() {
-  std::string beside = ProgramFolder() + "adb";
-  return !ProgramFolder().empty() && IsExecutableFile(gbkToUtf8(beside)) ? beside : std::string("adb");
+  std::string folder = ProgramFolder();
+  if (!folder.empty() && IsExecutableFile(gbkPathToNativeBytes(folder) + "adb")) return folder + "adb";
+  std::string found = SearchPath("adb");
+  return found.empty() ? std::string() : nativeToGbkPath(found);
 }
 
-CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t limit) {
+std::string NamedToolPath(const std::string& name) {
+  std::string native = gbkPathToNativeBytes(name);
+  if (native.empty()) return std::string();
+  if (native.find('/') == std::string::npos) {
+    std::string found = SearchPath(native);
+    return found.empty() ? std::string() : nativeToGbkPath(found);
+  }
+  if (native.front() != '/') {
+    std::vector<char> cwd(4096);
+    if (!getcwd(cwd.data(), cwd.size())) return std::string();
+    native = std::string(cwd.data()) + "/" + native;
+  }
+  return IsExecutableFile(native) ? nativeToGbkPath(native) : std::string();
+}
+
+namespace detail {
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+}  // namespace detail
+
+CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t limit, unsigned timeoutMs) {
   CapturedOutput result;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -247,6 +292,7 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
     Spawn spawn;
     spawn.Redirect(fds[1], 1);
     spawn.Redirect(fds[1], 2);
+    spawn.OwnGroup();
     pid = spawn.Run(commandLine);
   }
   ::close(fds[1]);
@@ -258,11 +304,25 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
   result.status = RunStatus::Started;
   fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
 
+  long long deadline = NowMs() + timeoutMs;
+  bool exited = false, timedOut = false;
+  // Waits for the child's exit until the deadline; false when it has not
+  // ended by then.
+  auto waitForExit = [&]() {
+    for (;;) {
+      if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
+      if (NowMs() >= deadline) return false;
+      ::poll(nullptr, 0, kCaptureTickMs);
+    }
+  };
   std::string kept;
   char buffer[4096];
-  bool exited = false;
   size_t afterExit = 0;
   for (;;) {
+    if (!exited && NowMs() >= deadline) {
+      timedOut = true;
+      break;
+    }
     ssize_t n = ::read(fds[0], buffer, sizeof buffer);
     if (n > 0) {
       if (kept.size() < limit) kept.append(buffer, std::min(static_cast<size_t>(n), limit - kept.size()));
@@ -270,13 +330,10 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0) {
-      // Every writer has closed the pipe: only the exit is left to wait for.
-      if (!exited) waitpid(pid, nullptr, 0);
-      break;
-    }
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      if (!exited) waitpid(pid, nullptr, 0);
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      // Every writer has closed the pipe (or it failed): only the exit is
+      // left to wait for.
+      if (!exited) timedOut = !waitForExit();
       break;
     }
     if (exited) break;  // ended, and nothing more is available
@@ -285,7 +342,14 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
       continue;
     }
     pollfd pfd{fds[0], POLLIN, 0};
-    ::poll(&pfd, 1, kCaptureTickMs);
+    ::poll(&pfd, 1, static_cast<int>(std::min<long long>(kCaptureTickMs, std::max<long long>(deadline - NowMs(), 0))));
+  }
+  if (timedOut) {
+    // The child leads its group: whatever it started there ends with it.
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    result.status = RunStatus::TimedOut;
   }
   ::close(fds[0]);
   result.output = kept.substr(0, kept.find('\0'));

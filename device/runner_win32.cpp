@@ -1,6 +1,8 @@
-// Children through CreateProcessW with anonymous pipes. The inheritable pipe
-// ends exist only while spawnMutex is held, so a child started by another
-// thread of ours never inherits (and holds open) a pipe that is not its own.
+// Children through CreateProcessW with anonymous pipes. The program is
+// always named as the application, so Windows neither searches for it nor
+// splits its path at spaces. The inheritable pipe ends exist only while
+// spawnMutex is held, so a child started by another thread of ours never
+// inherits (and holds open) a pipe that is not its own.
 
 #include <windows.h>
 
@@ -23,6 +25,13 @@ std::vector<wchar_t> WideCommandLine(const std::string& gbk) {
   std::vector<wchar_t> buffer(wide.begin(), wide.end());
   buffer.push_back(L'\0');  // CreateProcessW may write into it
   return buffer;
+}
+
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+bool IsFile(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(W(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void CloseIf(HANDLE& handle) {
@@ -136,21 +145,49 @@ std::string ProgramFolder() {
   if (n == 0 || n >= buffer.size()) return std::string();
   std::u16string path(reinterpret_cast<const char16_t*>(buffer.data()), n);
   size_t slash = path.find_last_of(u"\\/");
-  return wideToGbk(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
+  return wideToGbkPath(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
 }
 
 std::string AdbPath() {
-  std::string folder = ProgramFolder();
-  if (folder.empty()) return "adb";
-  std::string beside = folder + "adb.exe";
-  std::u16string wide = gbkToWide(beside);
-  DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(wide.c_str()));
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "adb";
-  return beside;
+  // The folders our own adb may live in, in order. Nothing else is looked
+  // at: a bare "adb" would be found in the current folder first.
+  for (const std::string& folder : {ProgramFolder()}) {
+    if (folder.empty()) continue;
+    std::string candidate = folder + "adb.exe";
+    if (IsFile(gbkToWide(candidate))) return candidate;
+  }
+  return std::string();
 }
 
-CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t limit) {
+std::string NamedToolPath(const std::string& name) {
+  std::u16string wide = gbkToWide(name);
+  if (wide.empty()) return std::string();
+  std::vector<wchar_t> full(32768);
+  DWORD n = GetFullPathNameW(W(wide), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return std::string();
+  std::u16string path(reinterpret_cast<const char16_t*>(full.data()), n);
+  return IsFile(path) ? wideToGbkPath(path) : std::string();
+}
+
+namespace detail {
+
+bool IsAbsolutePath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() < 3) return false;
+  return (letter(path[0]) && path[1] == ':' && separator(path[2])) || (separator(path[0]) && separator(path[1]));
+}
+
+}  // namespace detail
+
+CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t limit, unsigned timeoutMs) {
   CapturedOutput result;
+  std::string program = detail::AbsoluteProgram(commandLine);
+  if (program.empty()) {
+    result.status = RunStatus::StartFailed;
+    return result;
+  }
+  std::u16string application = gbkToWide(program);
   std::vector<wchar_t> command = WideCommandLine(commandLine);
   HANDLE read = nullptr, write = nullptr;
   PROCESS_INFORMATION pi = {};
@@ -169,8 +206,8 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = write;
     si.hStdError = write;
-    BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                                  nullptr, &si, &pi);
+    BOOL started = CreateProcessW(W(application), command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                                  nullptr, nullptr, &si, &pi);
     CloseHandle(write);
     if (!started) {
       CloseHandle(read);
@@ -181,22 +218,31 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
   CloseHandle(pi.hThread);
   result.status = RunStatus::Started;
 
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  auto msLeft = [deadline]() -> DWORD {
+    ULONGLONG now = GetTickCount64();
+    return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
+  };
   std::string kept;
   char buffer[4096];
-  bool exited = false;
+  bool exited = false, timedOut = false;
   size_t afterExit = 0;
   for (;;) {
+    if (!exited && msLeft() == 0) {
+      timedOut = true;
+      break;
+    }
     DWORD available = 0;
     if (!PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr)) {
       // Every writer has closed the pipe: only the exit is left to wait for.
-      WaitForSingleObject(pi.hProcess, INFINITE);
+      if (!exited) timedOut = WaitForSingleObject(pi.hProcess, msLeft()) != WAIT_OBJECT_0;
       break;
     }
     if (available > 0) {
       DWORD got = 0;
       DWORD want = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
       if (!ReadFile(read, buffer, want, &got, nullptr) || got == 0) {
-        WaitForSingleObject(pi.hProcess, INFINITE);
+        if (!exited) timedOut = WaitForSingleObject(pi.hProcess, msLeft()) != WAIT_OBJECT_0;
         break;
       }
       if (kept.size() < limit) kept.append(buffer, std::min<size_t>(got, limit - kept.size()));
@@ -204,7 +250,12 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
       continue;
     }
     if (exited) break;  // ended, and nothing more is available
-    if (WaitForSingleObject(pi.hProcess, kCaptureTickMs) == WAIT_OBJECT_0) exited = true;
+    if (WaitForSingleObject(pi.hProcess, std::min<DWORD>(kCaptureTickMs, msLeft())) == WAIT_OBJECT_0) exited = true;
+  }
+  if (timedOut) {
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+    result.status = RunStatus::TimedOut;
   }
   CloseHandle(read);
   CloseHandle(pi.hProcess);
@@ -213,6 +264,9 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
 }
 
 void CommandRunner::LaunchDetached(const std::string& commandLine) {
+  std::string program = detail::AbsoluteProgram(commandLine);
+  if (program.empty()) return;
+  std::u16string application = gbkToWide(program);
   std::vector<wchar_t> command = WideCommandLine(commandLine);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
@@ -221,7 +275,8 @@ void CommandRunner::LaunchDetached(const std::string& commandLine) {
   PROCESS_INFORMATION pi = {};
   // No console window, and nothing written into the console of a caller
   // that has one.
-  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessW(W(application), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                     &pi)) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
@@ -230,6 +285,12 @@ void CommandRunner::LaunchDetached(const std::string& commandLine) {
 namespace detail {
 
 std::shared_ptr<StreamedChild> StartStreamedChild(const std::string& commandLine) {
+  std::string program = AbsoluteProgram(commandLine);
+  if (program.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  std::u16string application = gbkToWide(program);
   std::vector<wchar_t> command = WideCommandLine(commandLine);
   HANDLE outRead = nullptr, outWrite = nullptr, errWrite = nullptr, inRead = nullptr, inWrite = nullptr;
   PROCESS_INFORMATION pi = {};
@@ -250,8 +311,8 @@ std::shared_ptr<StreamedChild> StartStreamedChild(const std::string& commandLine
       si.hStdOutput = outWrite;
       si.hStdError = errWrite;
       si.hStdInput = inRead;
-      ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si,
-                          &pi);
+      ok = CreateProcessW(W(application), command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                          &si, &pi);
     }
     if (!ok) error = GetLastError();
     // The parent keeps only its own ends, so the output pipe breaks once the

@@ -136,6 +136,7 @@ void EssentialsDialog::refresh() {
   switch (resolved) {
     case ResolveResult::PipeFailed:
     case ResolveResult::StartFailed:
+    case ResolveResult::TimedOut:
       setMessage(ResolveFailureText(resolved), StatusKind::Error);
       return;
     case ResolveResult::NoDevice:

@@ -18,7 +18,9 @@ constexpr const char* kSignatureMismatch =
     "【安装失败】将安装的APK文件和手机中已装版本签名不同，请先卸载手机中的版本后再试";
 constexpr const char* kUnknown = "【安装失败】未知错误";
 
-// Row 1, "Success", comes before all of these.
+// Every row is a failure and wins over "Success". Current Android reports
+// a signature mismatch as an incompatible update; that one asks for the
+// old version to be removed, before the general incompatible-update row.
 const Row kRows[] = {
     {"is not a valid zip file", "【安装失败】请选择一个有效的APK文件"},
     {"not contain", "【安装失败】APK文件已经损坏"},
@@ -39,6 +41,7 @@ const Row kRows[] = {
     {"INSTALL_FAILED_OLDER_SDK", "【安装失败】该软件版本过老, 请联系APK文件的开发商"},
     {"INSTALL_FAILED_REPLACE_COULDNT_DELETE", "【安装失败】替换时无法删除老版本文件"},
     {"INSTALL_FAILED_SHARED_USER_INCOMPATIBLE", "【安装失败】APK签名不兼容, 请联系APK文件的开发商"},
+    {"INSTALL_FAILED_UPDATE_INCOMPATIBLE", kSignatureMismatch},  // only with "signatures do not match"
     {"INSTALL_FAILED_UPDATE_INCOMPATIBLE", "【安装失败】更新内容不兼容, 请联系APK文件的开发商"},
     {"INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES", kSignatureMismatch},
     {"INSTALL_PARSE_FAILED_NO_CERTIFICATES", kSignatureMismatch},
@@ -61,8 +64,15 @@ const Row kRows[] = {
 // as "adb: failed to install FILE: Failure [CODE]"; that "to install" is
 // not the missing-file row (old adb's "can't find 'FILE' to install"), or
 // every code would read as a lost file.
-bool Occurs(std::string_view output, const char* found) {
-  std::string_view text(found);
+bool Occurs(std::string_view output, const Row& row) {
+  std::string_view text(row.found);
+  if (text == "INSTALL_FAILED_UPDATE_INCOMPATIBLE" && row.message == kSignatureMismatch) {
+    for (size_t at = output.find(text); at != std::string_view::npos; at = output.find(text, at + 1)) {
+      std::string_view line = output.substr(at, output.find('\n', at) - at);
+      if (line.find("signatures do not match") != std::string_view::npos) return true;
+    }
+    return false;
+  }
   if (text != "to install") return output.find(text) != std::string_view::npos;
   constexpr std::string_view kFailed = "failed ";
   for (size_t at = output.find(text); at != std::string_view::npos; at = output.find(text, at + 1)) {
@@ -71,15 +81,36 @@ bool Occurs(std::string_view output, const char* found) {
   return false;
 }
 
+// Success: one line of the output, trimmed, is exactly "Success", and no
+// line reads as a failure of its own (one the rows do not know: "Failure
+// [CODE]", "Error: ...", "adb: failed to ...").
+bool IsSuccess(std::string_view output) {
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+  bool success = false;
+  size_t start = 0;
+  while (start <= output.size()) {
+    size_t end = output.find('\n', start);
+    std::string_view line = output.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    while (!line.empty() && space(line.front())) line.remove_prefix(1);
+    while (!line.empty() && space(line.back())) line.remove_suffix(1);
+    if (line.rfind("Failure", 0) == 0 || line.rfind("Error", 0) == 0 || line.find("failed to") != std::string_view::npos)
+      return false;
+    success = success || line == "Success";
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return success;
+}
+
 }  // namespace
 
 InstallOutcome ClassifyInstallOutput(std::string_view output, std::string_view successText) {
-  if (output.find("Success") != std::string_view::npos) return {std::string(successText), StatusKind::Success};
   for (const Row& row : kRows) {
-    if (!Occurs(output, row.found)) continue;
+    if (!Occurs(output, row)) continue;
     if (!row.message) return {std::string("【安装失败】内部错误，请联系") + kSupportAddress, StatusKind::Error};
     return {row.message, StatusKind::Error};
   }
+  if (IsSuccess(output)) return {std::string(successText), StatusKind::Success};
   return {kUnknown, StatusKind::Error};
 }
 

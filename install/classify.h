@@ -17,9 +17,10 @@ struct InstallOutcome {
   StatusKind kind;
 };
 
-// output: the tool's text, trimmed. The first row whose text occurs in it
-// (case-sensitive) decides; "Success" gives successText as Success, every
-// other row and no row at all an Error text.
+// output: the tool's text, trimmed. The first failure row whose text occurs
+// in it (case-sensitive) decides, as an Error text. Without one, a line that
+// is exactly "Success" (trimmed), and no other failure line, gives
+// successText as Success; anything else is the unknown-error text.
 InstallOutcome ClassifyInstallOutput(std::string_view output, std::string_view successText);
 
 }  // namespace vantaro

@@ -1,7 +1,9 @@
 #include "install/install_job.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "base/file.h"
 #include "device/command_line.h"
 #include "device/current_device.h"
 #include "device/devices.h"
@@ -16,6 +18,7 @@ const char* const kWaitText = "安装中,请稍等...";
 const char* const kLongWaitText = "安装中, 该文件较大请耐心等待...";
 const char* const kTemporaryFolderText = "【错误】系统临时文件夹读取失败";
 const char* const kToolMissingText = "【错误】组件丢失，请重新安装Vantaro...";
+const char* const kInstallTimedOutText = "【安装失败】手机长时间没有响应，安装已停止，请重新连接手机后再试";
 
 namespace {
 
@@ -37,8 +40,6 @@ InstallRequest InstallRequest::Essentials(const std::string& path) {
   request.successText = kEssentialsInstallSuccessText;
   return request;
 }
-
-std::string SdOptionText(bool sdOption) { return sdOption ? " -s" : ""; }
 
 std::string TemporaryCopyName(const std::tm& time) {
   char name[96];
@@ -87,27 +88,41 @@ bool InstallStep(const InstallRequest& request, const InstallServices& services,
   bool longWait = request.sizeDependentWaitText && request.fileSize > kLongWaitAbove;
   line.ShowMessage(longWait ? kLongWaitText : kWaitText, StatusKind::Progress);
   std::string copy = MakeTemporaryCopy(request.path, folder, services.localTime());
+  // The copy goes whatever happens from here on.
+  struct RemoveCopy {
+    const std::string& path;
+    ~RemoveCopy() {
+      if (!path.empty()) RemoveFile(path);
+    }
+  } removeCopy{copy};
 
   bool sdOption = request.replace && request.sdBoxTicked && request.sdCardAllowed &&
                   CurrentDeviceSdkLevel(services.bridge) >= 8;
 
   if (copy.empty() || !IsExistingFile(copy)) return fail(kTemporaryFolderText);
 
-  std::string command =
-      request.replace
-          ? FormatCommand("%s -s %s install -r%s %s",
-                          {services.bridge.adbPath, CurrentDevice::Get(), SdOptionText(sdOption), QuoteIfSpaced(copy)})
-          : FormatCommand("%s -s %s install %s", {services.bridge.adbPath, CurrentDevice::Get(), QuoteIfSpaced(copy)});
-  CapturedOutput run = services.bridge.runner->RunCaptured(command, kInstallLimit);
+  const DeviceBridge& bridge = services.bridge;
+  std::string serial = CurrentDevice::Get();
+  std::string command;
+  if (!request.replace) {
+    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", copy});
+  } else if (sdOption) {
+    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", "-r", "-s", copy});
+  } else {
+    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", "-r", copy});
+  }
+  int64_t size = std::max<int64_t>(fileLength(copy), request.fileSize);
+  CapturedOutput run = bridge.runner->RunCaptured(command, kInstallLimit, bridge.timeouts.Install(size));
   bool success = false;
-  if (run.status != RunStatus::Started) {
+  if (run.status == RunStatus::TimedOut) {
+    line.ShowMessage(kInstallTimedOutText, StatusKind::Error);
+  } else if (run.status != RunStatus::Started) {
     line.ShowMessage(kToolMissingText, StatusKind::Error);
   } else {
     InstallOutcome outcome = ClassifyInstallOutput(TrimSpace(run.output), request.successText);
     line.ShowMessage(outcome.message, outcome.kind);
     success = outcome.kind == StatusKind::Success;
   }
-  RemoveFile(copy);
   return success;
 }
 

@@ -60,6 +60,7 @@ extern const char* const kWaitText;
 extern const char* const kLongWaitText;
 extern const char* const kTemporaryFolderText;
 extern const char* const kToolMissingText;
+extern const char* const kInstallTimedOutText;  // adb's install did not end within its time-out
 
 // The main window's install worker: checks the path, then InstallStep.
 // True when the job ended with the success text.
@@ -67,9 +68,6 @@ bool InstallPackage(const InstallRequest& request, const InstallServices& servic
 
 // The job from the device resolution on; every failure shows one Error text.
 bool InstallStep(const InstallRequest& request, const InstallServices& services, MessageLine& line);
-
-// " -s" when the SD option is set, else empty.
-std::string SdOptionText(bool sdOption);
 
 // "%d%02d%02d%d%02d%02d" of year, month, day, hour, minute, second.
 std::string TemporaryCopyName(const std::tm& time);

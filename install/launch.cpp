@@ -11,7 +11,7 @@ const char* const kRunningText = " 已经在手机上运行";
 const char* const kInvalidNameText = "【错误】应用的包名或入口名称无效，拒绝运行";
 
 std::string PackageListingCommand(const DeviceBridge& bridge) {
-  return FormatCommand("%s -s %s shell pm list package", {bridge.adbPath, CurrentDevice::Get()});
+  return ToolCommand(bridge.adbPath, {"-s", CurrentDevice::Get(), "shell", "pm", "list", "package"});
 }
 
 std::vector<std::string> InstalledPackageLines(std::string_view listing) {
@@ -87,13 +87,16 @@ void LaunchSink::Decide() {
     activity = launcherActivity_;
   }
   if (activity.empty()) return;  // nothing to start
-  if (!IsValidJavaName(packageName_, false) || !IsValidJavaName(activity, true)) {
+  // The phone's shell reads the component: only a name Java allows goes
+  // there, and as one single-quoted word ("$" stays a "$").
+  std::string component = ShellWord(packageName_ + "/" + activity);
+  if (!IsValidJavaName(packageName_, false) || !IsValidJavaName(activity, true) || component.empty()) {
     line_.ShowMessage(kInvalidNameText, StatusKind::Error);
     return;
   }
   line_.ShowMessage(label_ + kRunningText, StatusKind::Success);
-  bridge_.runner->LaunchDetached(FormatCommand("%s -s %s shell am start -n %s/%s",
-                                               {bridge_.adbPath, CurrentDevice::Get(), packageName_, activity}));
+  bridge_.runner->LaunchDetached(
+      ToolCommand(bridge_.adbPath, {"-s", CurrentDevice::Get(), "shell", "am", "start", "-n", component}));
 }
 
 }  // namespace vantaro

@@ -19,7 +19,8 @@ extern const char* const kNotInstalledText;    // after the label
 extern const char* const kRunningText;         // after the label
 extern const char* const kInvalidNameText;
 
-// "%s -s %s shell pm list package" for CurrentDevice.
+// "adb -s SERIAL shell pm list package" for CurrentDevice; empty (nothing
+// starts) when the tool is missing.
 std::string PackageListingCommand(const DeviceBridge& bridge);
 
 // The lines of a package listing, each trimmed, up to the first empty line.

@@ -12,11 +12,13 @@
 
 namespace vantaro {
 
+// The folder's bytes as they are (any name, UTF-8 or not), kept through
+// nativeToGbkPath.
 std::string TemporaryFolder() {
   const char* dir = std::getenv("TMPDIR");
   std::string folder = dir && *dir ? dir : "/tmp";
   if (folder.back() != '/') folder += '/';
-  return utf8ToGbk(folder);
+  return nativeToGbkPath(folder);
 }
 
 int64_t FreeMegabytesOnTempDrive() {

@@ -22,9 +22,18 @@ std::u16string TemporaryFolderWide() {
   return std::u16string(reinterpret_cast<const char16_t*>(longForm), m);
 }
 
+// The read-only attribute off, so that the file can be deleted.
+void MakeWritable(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(W(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(W(path), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 }  // namespace
 
-std::string TemporaryFolder() { return wideToGbk(TemporaryFolderWide()); }
+// Kept as the system names it: a folder such as "C:\Users\Jörg\..." holds
+// characters GBK lacks, which wideToGbkPath keeps as escapes.
+std::string TemporaryFolder() { return wideToGbkPath(TemporaryFolderWide()); }
 
 int64_t FreeMegabytesOnTempDrive() {
   std::u16string folder = TemporaryFolderWide();
@@ -44,14 +53,24 @@ bool IsExistingFile(const std::string& path) {
 
 CopyResult CopyToNewFile(const std::string& from, const std::string& to) {
   std::u16string target = Wide(to);
-  if (CopyFileW(W(Wide(from)), W(target), TRUE)) return CopyResult::Copied;
+  if (CopyFileW(W(Wide(from)), W(target), TRUE)) {
+    // CopyFileW copies the attributes too: the copy of a read-only package
+    // would be one that DeleteFileW cannot remove.
+    MakeWritable(target);
+    return CopyResult::Copied;
+  }
   DWORD error = GetLastError();
   // CopyFileW removes a partial copy of its own; a file that was there
   // before is somebody else's and stays.
   return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CopyResult::NameTaken : CopyResult::Failed;
 }
 
-void RemoveFile(const std::string& path) { DeleteFileW(W(Wide(path))); }
+void RemoveFile(const std::string& path) {
+  std::u16string wide = Wide(path);
+  if (DeleteFileW(W(wide)) || GetLastError() != ERROR_ACCESS_DENIED) return;
+  MakeWritable(wide);
+  DeleteFileW(W(wide));
+}
 
 std::tm LocalTimeNow() {
   SYSTEMTIME now;

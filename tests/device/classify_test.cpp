@@ -7,10 +7,19 @@ namespace {
 
 std::string Message(std::string_view output) { return ClassifyInstallOutput(output, kInstallSuccessText).message; }
 
-TEST(Classify, SuccessIsCaseSensitiveAndWinsFirst) {
-  InstallOutcome ok = ClassifyInstallOutput("pkg: /data/local/tmp/1.apk\nFailure [INSTALL_FAILED_DEXOPT]\nSuccess", "done");
+TEST(Classify, SuccessOnlyAsALineOfItsOwnAndNeverBesideAFailure) {
+  InstallOutcome ok = ClassifyInstallOutput("Performing Streamed Install\r\n\tpkg: /data/local/tmp/1.apk\r\n  Success \r\n", "done");
   EXPECT_EQ(ok.message, "done");
   EXPECT_EQ(ok.kind, StatusKind::Success);
+  // A failure that names a package with "Success" in it is a failure.
+  EXPECT_EQ(Message("adb: failed to install /tmp/1.apk: Failure [INSTALL_FAILED_ALREADY_EXISTS: Attempt to re-install "
+                    "com.example.Success without first uninstalling.]"),
+            "【安装失败】文件已经存在, 请先删除手机上老的版本后再试");
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_DEXOPT]\nSuccess"), "【安装失败】APK文件损坏");
+  // A failure line no row knows still keeps a "Success" line from counting.
+  EXPECT_EQ(Message("Success\nFailure [INSTALL_FAILED_SOMETHING_NEW]"), "【安装失败】未知错误");
+  EXPECT_EQ(Message("Successfully pushed"), "【安装失败】未知错误");
+  EXPECT_EQ(Message("com.example.Success"), "【安装失败】未知错误");
   EXPECT_EQ(ClassifyInstallOutput("success", kInstallSuccessText).kind, StatusKind::Error);
   EXPECT_EQ(Message("success"), "【安装失败】未知错误");
   EXPECT_EQ(Message(""), "【安装失败】未知错误");
@@ -28,6 +37,23 @@ TEST(Classify, PartRowsInOrder) {
   EXPECT_EQ(Message("does not contain AndroidManifest.xml INSTALL_FAILED_INVALID_APK"), "【安装失败】APK文件已经损坏");
   EXPECT_EQ(Message("Failure [INSTALL_FAILED_INVALID_URI]"), std::string("【安装失败】内部错误，请联系") + kSupportAddress);
   EXPECT_EQ(Message("Failure [INSTALL_PARSE_FAILED_NO_CERTIFICATES]"), Message("INSTALL_PARSE_FAILED_INCONSISTENT_CERTIFICATES"));
+}
+
+TEST(Classify, SignatureMismatchOfCurrentPhonesAsksToUninstall) {
+  const std::string uninstallFirst =
+      "【安装失败】将安装的APK文件和手机中已装版本签名不同，请先卸载手机中的版本后再试";
+  EXPECT_EQ(Message("adb: failed to install /tmp/1.apk: Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: Package "
+                    "com.example signatures do not match previously installed version; ignoring!]"),
+            uninstallFirst);
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: Existing package com.example signatures do not "
+                    "match newer version; ignoring!]"),
+            uninstallFirst);
+  // Any other incompatible update keeps its own text.
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE]\nsignatures do not match"),
+            "【安装失败】更新内容不兼容, 请联系APK文件的开发商");
+  EXPECT_EQ(Message("Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: Package com.example new target SDK 22 doesn't "
+                    "support runtime permissions]"),
+            "【安装失败】更新内容不兼容, 请联系APK文件的开发商");
 }
 
 TEST(Classify, CurrentPhonesCodes) {

@@ -89,12 +89,47 @@ TEST(Cli, RunStartsThePackage) {
   EXPECT_TRUE(Has(run.output, "演示工具 已经在手机上运行")) << run.output;
   // The start is detached: it may reach the log after the command ended.
   EXPECT_EQ(adb.WaitForLog(3, 10000), (Lines{"devices", "-s SER1 shell pm list package",
-                                             "-s SER1 shell am start -n org.fixture.demo/.Main"}));
+                                             "-s SER1 shell am start -n 'org.fixture.demo/.Main'"}));
 
   FakeAdb absent("match devices\nout SER1\\tdevice\\n\\n\nmatch -s SER1 shell pm list package\nout package:android\\n\n");
   run = Cli(absent, "run " + Fixture("demo.apk"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(Has(run.output, "演示工具 您尚未安装，无法运行")) << run.output;
+}
+
+TEST(Cli, NoToolFromTheCurrentFolder) {
+  // No --adb, no adb beside vantaro-cli; one planted in the current folder
+  // and search-path entries that would mean that folder.
+  FakeAdb adb(kOnePhone);
+  test::TempFolder planted("cwd");
+  ASSERT_EQ(CopyToNewFile(adb.path(), planted.path() + test::AdbFileName()), CopyResult::Copied);
+  test::MakeExecutable(planted.path() + test::AdbFileName());
+  bool posix = test::PathSeparator() == '/';
+  std::string list = posix ? ":" : ";";
+  test::ScopedEnvironment environment;
+  environment.Set("PATH", list + "." + list + "bin");
+  test::TempFolder folder("cli");
+  std::string previous = test::ChangeFolder(planted.path());
+  ASSERT_FALSE(previous.empty());
+  int code = test::RunForExitCode(test::NativePath(VANTARO_CLI_PATH) + " devices", folder.path() + "output");
+  test::ChangeFolder(previous);
+  std::string output = test::ReadFile(folder.path() + "output");
+  EXPECT_EQ(code, 1) << output;
+  EXPECT_TRUE(Has(output, "【组件丢失，请重新安装“Vantaro”")) << output;
+  EXPECT_TRUE(adb.Log().empty());
+  if (!posix) return;
+
+  // Linux: the system's adb from an absolute folder of PATH, run by its
+  // full path.
+  test::TempFolder system("system");
+  ASSERT_EQ(CopyToNewFile(adb.path(), system.path() + "adb"), CopyResult::Copied);
+  test::MakeExecutable(system.path() + "adb");
+  environment.Set("PATH", "relative:" + system.path());
+  code = test::RunForExitCode(test::NativePath(VANTARO_CLI_PATH) + " devices", folder.path() + "output");
+  EXPECT_EQ(code, 0) << test::ReadFile(folder.path() + "output");
+  Lines raw = adb.RawLog();
+  ASSERT_FALSE(raw.empty());
+  EXPECT_EQ(raw[0], test::InQuotes(gbkToUtf8(system.path()) + "adb") + " devices");
 }
 
 TEST(Cli, DevicesListsMakerModelAndLevel) {

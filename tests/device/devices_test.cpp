@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "device/command_line.h"
 #include "device/devices.h"
 
@@ -66,23 +67,49 @@ TEST(Brands, LogosAndDisplayTexts) {
   EXPECT_EQ(BrandTable("\xB0\x48TC"), kDefaultBrandLogo);
 }
 
-TEST(CommandLine, FormatAndQuote) {
-  EXPECT_EQ(FormatCommand("%s -s %s install -r%s %s", {"adb", "SER", " -s", "/t/1.apk"}), "adb -s SER install -r -s /t/1.apk");
-  EXPECT_EQ(FormatCommand("%s -s %s install -r%s %s", {"adb", "SER", "", "/t/1.apk"}), "adb -s SER install -r /t/1.apk");
-  EXPECT_EQ(QuoteIfSpaced("C:\\a b\\1.apk"), "\"C:\\a b\\1.apk\"");
-  EXPECT_EQ(QuoteIfSpaced("/tmp/1.apk"), "/tmp/1.apk");
+TEST(CommandLine, ToolPathAlwaysQuotedAndArgumentsQuotedOnlyWhenNeeded) {
+  EXPECT_EQ(ToolCommand("C:\\Program Files\\Vantaro\\adb.exe", {"-s", "SER", "install", "-r", "C:\\Temp\\1.apk"}),
+            "\"C:\\Program Files\\Vantaro\\adb.exe\" -s SER install -r C:\\Temp\\1.apk");
+  EXPECT_EQ(ToolCommand("/usr/bin/adb", {"devices"}), "\"/usr/bin/adb\" devices");
+  EXPECT_EQ(ToolCommand("/opt/x/adb", {"install", "/tmp/a b/1.apk", ""}), "\"/opt/x/adb\" install \"/tmp/a b/1.apk\" \"\"");
+  // Backslashes count only before a quote: there they are doubled.
+  EXPECT_EQ(QuoteArgument("C:\\dir with space\\"), "\"C:\\dir with space\\\\\"");
+  EXPECT_EQ(QuoteArgument("say \\\"hi\""), "\"say \\\\\\\"hi\\\"\"");
+  EXPECT_EQ(QuoteArgument("C:\\a\\b.apk"), "C:\\a\\b.apk");
+  // No tool, or one a command line cannot name: nothing to run.
+  EXPECT_EQ(ToolCommand("", {"devices"}), "");
+  EXPECT_EQ(ToolCommand("C:\\a\"b\\adb.exe", {"devices"}), "");
 }
 
-TEST(CommandLine, SplitsLikeWindows) {
+TEST(CommandLine, EveryArgumentComesBackAsItWasMeant) {
   using Args = std::vector<std::string>;
+  const std::string tool = "C:\\Program Files\\Vantaro\\adb.exe";
+  const std::string cases[] = {
+      "plain", "", "a b", "tab\there", "\"", "quote\"inside", "trailing\\", "C:\\dir with space\\", "two\\\\",
+      "back\\\\\"slash \\\"", "\\\\server\\share\\x y", "  ", "\xD6\xD0\xCE\xC4 \xC2\xB7\xBE\xB6",  // 中文 路径
+      // GBK characters whose second byte is 0x5C, a backslash on its own: at
+      // the end of a quoted argument and before a quote.
+      "\xD6\xD0 \x95\x5C", "\xB1\x5C\"x", "a \xC7\x5C\\",
+      // A path with a character GBK lacks, kept as an escape.
+      wideToGbkPath(u"C:\\Users\\J\u00F6rg H\\AppData\\"),
+  };
+  for (const std::string& meant : cases) {
+    std::string line = ToolCommand(tool, {"-s", "SER1", meant, "last"});
+    EXPECT_EQ(SplitCommandLine(line), (Args{tool, "-s", "SER1", meant, "last"})) << line;
+  }
+  // The splitter itself, on lines no builder wrote.
   EXPECT_EQ(SplitCommandLine("adb -s X\tinstall \"/a b/1.apk\""), (Args{"adb", "-s", "X", "install", "/a b/1.apk"}));
   EXPECT_EQ(SplitCommandLine(R"(p a\\"b c" d\"e f\g)"), (Args{"p", R"(a\b c)", R"(d"e)", R"(f\g)"}));
-  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\adb.exe\" devices"), (Args{"C:\\Program Files\\adb.exe", "devices"}));
-  // An unquoted tool path with spaces still names the tool.
-  auto isTool = [](const std::string& p) { return p == "/opt/my tools/adb"; };
-  EXPECT_EQ(SplitCommandLine("/opt/my tools/adb devices", isTool), (Args{"/opt/my tools/adb", "devices"}));
-  EXPECT_EQ(SplitCommandLine("/opt/other tools/adb devices", isTool), (Args{"/opt/other", "tools/adb", "devices"}));
+  // The program element knows no escapes, and an unquoted one ends at a space.
+  EXPECT_EQ(SplitCommandLine("\"C:\\dir\\\" x"), (Args{"C:\\dir\\", "x"}));
+  EXPECT_EQ(SplitCommandLine("C:\\Program Files\\adb.exe devices"), (Args{"C:\\Program", "Files\\adb.exe", "devices"}));
   EXPECT_TRUE(SplitCommandLine("  \t ").empty());
+}
+
+TEST(CommandLine, ShellWords) {
+  EXPECT_EQ(ShellWord("org.example/.Outer$Inner"), "'org.example/.Outer$Inner'");
+  EXPECT_EQ(ShellWord("a b;c*"), "'a b;c*'");
+  for (const char* refused : {"", "it's", "a\nb", "a\rb", "a\tb", "\x7F"}) EXPECT_EQ(ShellWord(refused), "") << refused;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "device/current_device.h"
+#include "device/runner.h"
 #include "install/install_job.h"
 #include "install/system.h"
 #include "support.h"
@@ -53,6 +54,10 @@ class InstallJob : public ::testing::Test {
   }
   // The copy as the log shows it (UTF-8).
   std::string CopyInLog(const std::string& name) { return gbkToUtf8(temporary + name); }
+  // A whole command line as fake-adb received it: the tool's path in quotes.
+  static std::string Raw(const FakeAdb& adb, const std::string& arguments) {
+    return test::InQuotes(gbkToUtf8(adb.path())) + " " + arguments;
+  }
 
   test::TempFolder files{"install"};
   std::string package, temporary;
@@ -65,8 +70,8 @@ class InstallJob : public ::testing::Test {
 TEST_F(InstallJob, CommandWithSdOptionAtLevel8) {
   FakeAdb adb(OneDevice(8));
   EXPECT_TRUE(Install(adb));
-  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop ro.build.version.sdk",
-                              "-s SER1 install -r -s " + CopyInLog("2011050390507.apk")}));
+  EXPECT_EQ(adb.RawLog(), (Lines{Raw(adb, "devices"), Raw(adb, "-s SER1 shell getprop ro.build.version.sdk"),
+                                 Raw(adb, "-s SER1 install -r -s " + CopyInLog("2011050390507.apk"))}));
   EXPECT_EQ(line.messages, (std::vector<Message>{{kWaitText, StatusKind::Progress},
                                                  {kInstallSuccessText, StatusKind::Success}}));
   EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));  // the copy is gone
@@ -89,8 +94,7 @@ TEST_F(InstallJob, TemporaryFolderWithSpaceIsQuoted) {
   ASSERT_TRUE(test::MakeFolder(temporary));
   FakeAdb adb(OneDevice(7));
   EXPECT_TRUE(Install(adb));
-  // fake-adb writes an argument with a space in quotes: it arrived whole.
-  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r \"" + CopyInLog("2011050390507.apk") + "\"");
+  EXPECT_EQ(adb.RawLog().back(), Raw(adb, "-s SER1 install -r \"" + CopyInLog("2011050390507.apk") + "\""));
 }
 
 TEST_F(InstallJob, TakenNameGetsMoreDigitsAndIsLeftAlone) {
@@ -153,11 +157,23 @@ TEST_F(InstallJob, DeviceResolutionFailures) {
   EXPECT_EQ(line.messages.back().text, kNoDeviceText);
   EXPECT_EQ(CurrentDevice::Get(), "B");  // unchanged
 
+  // A listing that never ends.
+  FakeAdb hung("match devices\nhang\n");
+  services.bridge.timeouts.listingMs = 2000;
   line.messages.clear();
-  services.bridge.adbPath = files.path() + "no-such-adb";
+  EXPECT_FALSE(Install(hung));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kNoResponseText, StatusKind::Error}}));
+  EXPECT_EQ(CurrentDevice::Get(), "B");
+
+  // No tool at all: nothing starts, the component is missing.
+  line.messages.clear();
+  services.bridge.adbPath = "";
   EXPECT_FALSE(InstallPackage(request, services, line));
   EXPECT_EQ(line.messages.back().text, kStartFailedText);
   EXPECT_EQ(CurrentDeviceSdkLevel(services.bridge), -1);
+  services.bridge.adbPath = files.path() + "no-such-adb";
+  EXPECT_FALSE(InstallPackage(request, services, line));
+  EXPECT_EQ(line.messages.back().text, kStartFailedText);
 }
 
 TEST_F(InstallJob, PackageFileChecks) {
@@ -193,6 +209,55 @@ TEST_F(InstallJob, ToolThatDoesNotStartAndFailureOutput) {
   FakeAdb adb("match -s SER1 install *\nout adb: failed to install x.apk: Failure [INSTALL_FAILED_OLDER_SDK]\\n\n");
   EXPECT_FALSE(Install(adb));
   EXPECT_EQ(line.messages.back(), (Message{"【安装失败】该软件版本过老, 请联系APK文件的开发商", StatusKind::Error}));
+}
+
+TEST_F(InstallJob, HungInstallEndsAtItsTimeOutAndTheCopyGoes) {
+  FakeAdb adb(test::DeviceListingRule({"SER1"}) + "match -s SER1 install *\nhang\n");
+  request.sdBoxTicked = false;
+  services.bridge.timeouts.installOverrideMs = 3000;
+  EXPECT_FALSE(Install(adb));
+  EXPECT_EQ(line.messages, (std::vector<Message>{{kWaitText, StatusKind::Progress},
+                                                 {kInstallTimedOutText, StatusKind::Error}}));
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r " + CopyInLog("2011050390507.apk"));
+  EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));
+  ASSERT_EQ(adb.Lingering().size(), 1u);
+  EXPECT_FALSE(test::ProcessAlive(adb.Lingering()[0]));
+
+  // The time-out grows with the package: 120 s and 1 s for every started 2 MiB.
+  CommandTimeouts standard;
+  EXPECT_EQ(standard.Install(0), 120000u);
+  EXPECT_EQ(standard.Install(1), 121000u);
+  EXPECT_EQ(standard.Install(int64_t{2} << 20), 121000u);
+  EXPECT_EQ(standard.Install(int64_t{3} << 30), 120000u + 1536000u);
+}
+
+TEST_F(InstallJob, ReadOnlyPackageLeavesNoCopy) {
+  test::MakeReadOnly(package, true);
+  FakeAdb adb(OneDevice(7));
+  request.sdBoxTicked = false;
+  EXPECT_TRUE(Install(adb));
+  test::MakeReadOnly(package, false);
+  EXPECT_EQ(adb.Log().back(), "-s SER1 install -r " + CopyInLog("2011050390507.apk"));
+  EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));
+}
+
+TEST_F(InstallJob, SystemTemporaryFolderOutsideGbk) {
+  // "ö" is not in GBK; the folder must still be found, used and cleaned.
+  temporary = files.path() + wideToGbkPath(u"J\u00F6rg") + test::PathSeparator();
+  ASSERT_TRUE(test::MakeFolder(temporary));
+  test::ScopedEnvironment environment;
+  for (const std::string& variable : test::TemporaryFolderVariables()) environment.Set(variable, temporary);
+  services.temporaryFolder = TemporaryFolder;
+  services.freeMegabytes = FreeMegabytesOnTempDrive;
+  EXPECT_EQ(TemporaryFolder(), temporary);
+  FakeAdb adb(OneDevice(7));
+  request.sdBoxTicked = false;
+  EXPECT_TRUE(Install(adb));
+  std::string copy = gbkToUtf8(temporary) + "2011050390507.apk";
+  ASSERT_FALSE(adb.RawLog().empty());
+  EXPECT_NE(copy.find("J\xC3\xB6rg"), std::string::npos);  // "ö" in UTF-8
+  EXPECT_EQ(adb.RawLog().back(), Raw(adb, "-s SER1 install -r " + copy));
+  EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));
 }
 
 TEST_F(InstallJob, EssentialsVariant) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/current_device.h"
+#include "device/runner.h"
 #include "install/launch.h"
 #include "support.h"
 
@@ -28,7 +29,7 @@ class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
     CurrentDevice::Set("SER1");
-    bridge.adbPath = "adb";
+    bridge.adbPath = "C:\\Program Files\\Vantaro\\adb.exe";
     bridge.runner = &runner;
     package.packageName = "org.fixture.demo";
     package.launcherActivity = ".Main";
@@ -53,7 +54,8 @@ TEST_F(Launch, PresentPackageStartsOnce) {
   Run({"package:android\npackage:org.fix", "ture.demo\r\npackage:com.other\n"});
   EXPECT_EQ(line.texts, std::vector<std::string>{"演示工具 已经在手机上运行"});
   EXPECT_EQ(line.kinds, std::vector<StatusKind>{StatusKind::Success});
-  EXPECT_EQ(runner.launched, std::vector<std::string>{"adb -s SER1 shell am start -n org.fixture.demo/.Main"});
+  EXPECT_EQ(runner.launched, std::vector<std::string>{"\"C:\\Program Files\\Vantaro\\adb.exe\" -s SER1 shell am start "
+                                                      "-n 'org.fixture.demo/.Main'"});
 }
 
 TEST_F(Launch, PluginStartsItsLastPart) {
@@ -61,7 +63,8 @@ TEST_F(Launch, PluginStartsItsLastPart) {
   package.launcherActivity.clear();
   package.isKorvelPlugin = true;
   Run({"package:com.korvel.Tool\n"});
-  EXPECT_EQ(runner.launched, std::vector<std::string>{"adb -s SER1 shell am start -n com.korvel.Tool/.Tool"});
+  EXPECT_EQ(runner.launched, std::vector<std::string>{"\"C:\\Program Files\\Vantaro\\adb.exe\" -s SER1 shell am start "
+                                                      "-n 'com.korvel.Tool/.Tool'"});
 }
 
 TEST_F(Launch, AbsentOrUnknownPackage) {
@@ -101,11 +104,40 @@ TEST_F(Launch, HostileNamesAreRefused) {
   package.packageName = "org.evil;reboot";
   Run({"package:org.evil;reboot\n"});
   package.packageName = "org.fixture.demo";
-  package.launcherActivity = ".Main && rm -rf /sdcard";
-  Run({"package:org.fixture.demo\n"});
-  EXPECT_EQ(line.texts, (std::vector<std::string>{kInvalidNameText, kInvalidNameText}));
-  EXPECT_EQ(line.kinds, (std::vector<StatusKind>{StatusKind::Error, StatusKind::Error}));
+  for (const char* activity : {".Main && rm -rf /sdcard", ".Main'", ".Ma\nin", "org.fixture.demo.Main\x01"}) {
+    package.launcherActivity = activity;
+    Run({"package:org.fixture.demo\n"});
+  }
+  EXPECT_EQ(line.texts, std::vector<std::string>(5, kInvalidNameText));
+  EXPECT_EQ(line.kinds, std::vector<StatusKind>(5, StatusKind::Error));
   EXPECT_TRUE(runner.launched.empty());
+
+  // No tool: the listing does not start either.
+  bridge.adbPath.clear();
+  EXPECT_EQ(PackageListingCommand(bridge), "");
+}
+
+TEST(PackageListing, InnerClassActivityReachesThePhoneShellAsOneQuotedWord) {
+  test::FakeAdb adb("match -s SER1 shell pm list package\nout package:org.fixture.demo\r\n\n"
+                    "match -s SER1 shell am start *\nout Starting\n");
+  CurrentDevice::Set("SER1");
+  RecordingLine line;
+  DeviceBridge bridge;
+  bridge.adbPath = adb.path();
+  LaunchSink sink(line, bridge);
+  PackageInfo package;
+  package.packageName = "org.fixture.demo";
+  package.launcherActivity = ".Outer$Inner";
+  package.label = "Demo";
+  AsyncCommand command(&sink);
+  ASSERT_TRUE(sink.Begin(package));
+  ASSERT_TRUE(command.Start(PackageListingCommand(bridge)));
+  // The start is detached: it reaches the log a little later.
+  std::vector<std::string> log = adb.WaitForLog(2, 10000);
+  EXPECT_EQ(log, (std::vector<std::string>{"-s SER1 shell pm list package",
+                                           "-s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'"}));
+  EXPECT_EQ(adb.RawLog().back(), test::InQuotes(adb.path()) + " -s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'");
+  EXPECT_EQ(line.texts, std::vector<std::string>{"Demo 已经在手机上运行"});
 }
 
 TEST(JavaNames, Rules) {

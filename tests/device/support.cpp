@@ -21,7 +21,7 @@ TempFolder::TempFolder(const std::string& leaf) {
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  if (FILE* f = std::fopen(NativePath(path).c_str(), "wb")) {
+  if (FILE* f = OpenFile(path, "wb")) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
@@ -29,7 +29,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path) {
   std::string out;
-  if (FILE* f = std::fopen(NativePath(path).c_str(), "rb")) {
+  if (FILE* f = OpenFile(path, "rb")) {
     char buffer[4096];
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) out.append(buffer, n);
     std::fclose(f);
@@ -68,6 +68,8 @@ std::string FakeAdb::path() const { return NativePath(FAKE_ADB_PATH); }
 
 std::vector<std::string> FakeAdb::Log() const { return Lines(ReadFile(log_)); }
 
+std::vector<std::string> FakeAdb::RawLog() const { return Lines(ReadFile(log_ + ".raw")); }
+
 std::vector<std::string> FakeAdb::WaitForLog(size_t count, unsigned ms) const {
   for (unsigned waited = 0; Log().size() < count && waited < ms; waited += 20) SleepMs(20);
   return Log();
@@ -77,6 +79,27 @@ std::vector<long> FakeAdb::Lingering() const {
   std::vector<long> pids;
   for (const std::string& line : Lines(ReadFile(log_ + ".holders"))) pids.push_back(std::atol(line.c_str()));
   return pids;
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->wasSet) SetEnvironment(it->name, it->value);
+    else UnsetEnvironment(it->name);
+  }
+}
+
+void ScopedEnvironment::Set(const std::string& name, const std::string& value) {
+  Saved saved{name, std::string(), false};
+  saved.wasSet = GetEnvironment(name, saved.value);
+  saved_.push_back(saved);
+  SetEnvironment(name, value);
+}
+
+std::string InQuotes(const std::string& text) {
+  std::string quoted(1, '"');
+  quoted += text;
+  quoted += '"';
+  return quoted;
 }
 
 std::string DeviceListingRule(const std::vector<std::string>& serials) {

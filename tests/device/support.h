@@ -2,6 +2,7 @@
 // Test support for the device and install tests: fake-adb with a scenario
 // per test, and the few platform services the tests need themselves.
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,35 @@ char PathSeparator();
 // "adb.exe" on Windows, "adb" elsewhere.
 std::string AdbFileName();
 void MakeExecutable(const std::string& path);
+// Sets or clears the file's read-only state (Windows attribute, POSIX mode).
+void MakeReadOnly(const std::string& path, bool readOnly);
+// The process's current folder; set it, returning the one it had.
+std::string ChangeFolder(const std::string& path);
+// An environment variable as the platform holds it (GBK path form), and
+// whether it was set.
+bool GetEnvironment(const std::string& name, std::string& value);
+void UnsetEnvironment(const std::string& name);
+
+// Environment variables set for one test and put back afterwards.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment() = default;
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  void Set(const std::string& name, const std::string& value);
+
+ private:
+  struct Saved {
+    std::string name, value;
+    bool wasSet;
+  };
+  std::vector<Saved> saved_;
+};
+
+// The variables that name the system's temporary folder: TMP and TEMP on
+// Windows, TMPDIR elsewhere.
+std::vector<std::string> TemporaryFolderVariables();
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempFolder {
@@ -40,6 +70,8 @@ class TempFolder {
   std::string path_;
 };
 
+// A file opened by its GBK path (escapes included) with fopen's mode.
+FILE* OpenFile(const std::string& path, const char* mode);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
@@ -55,6 +87,9 @@ class FakeAdb {
   std::string path() const;
   // The command lines it received, in order (UTF-8, arguments only).
   std::vector<std::string> Log() const;
+  // The whole command lines it received, program first, as the process got
+  // them (UTF-8; see tools/fake-adb).
+  std::vector<std::string> RawLog() const;
   // Waits up to ms for the log to hold count lines.
   std::vector<std::string> WaitForLog(size_t count, unsigned ms) const;
   // Process ids of holders and endless writers it started.
@@ -65,6 +100,9 @@ class FakeAdb {
   TempFolder folder_;
   std::string log_;
 };
+
+// text in double quotes, as a command line writes a tool's path.
+std::string InQuotes(const std::string& text);
 
 // A listing of adb "devices" with the given ready serials.
 std::string DeviceListingRule(const std::vector<std::string>& serials);

@@ -45,8 +45,9 @@ void KillProcess(long pid) {
 }
 
 int RunForExitCode(const std::string& commandLine, const std::string& outputPath) {
-  std::vector<std::string> args = SplitCommandLine(gbkToUtf8(commandLine));
+  std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty()) return -1;
+  for (std::string& arg : args) arg = nativePath(arg);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -66,11 +67,33 @@ int RunForExitCode(const std::string& commandLine, const std::string& outputPath
 
 std::string NativePath(const std::string& path) { return nativePath(path); }
 
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(nativePath(path).c_str(), mode); }
+
 char PathSeparator() { return '/'; }
 
 std::string AdbFileName() { return "adb"; }
 
 void MakeExecutable(const std::string& path) { chmod(nativePath(path).c_str(), 0755); }
+
+void MakeReadOnly(const std::string& path, bool readOnly) { chmod(nativePath(path).c_str(), readOnly ? 0444 : 0644); }
+
+std::string ChangeFolder(const std::string& path) {
+  std::vector<char> buffer(4096);
+  std::string previous = getcwd(buffer.data(), buffer.size()) ? nativeToGbkPath(buffer.data()) : std::string();
+  if (chdir(nativePath(path).c_str()) != 0) previous.clear();
+  return previous;
+}
+
+bool GetEnvironment(const std::string& name, std::string& value) {
+  const char* v = getenv(name.c_str());
+  if (!v) return false;
+  value = nativeToGbkPath(v);
+  return true;
+}
+
+void UnsetEnvironment(const std::string& name) { unsetenv(name.c_str()); }
+
+std::vector<std::string> TemporaryFolderVariables() { return {"TMPDIR"}; }
 
 void SleepMs(unsigned ms) { usleep(ms * 1000); }
 

@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <vector>
+
 #include "base/text.h"
 #include "support.h"
 
@@ -27,7 +29,7 @@ void RemoveTree(const std::string& path) {
   if (find != INVALID_HANDLE_VALUE) {
     do {
       std::u16string wideName(reinterpret_cast<const char16_t*>(entry.cFileName));
-      std::string name = wideToGbk(wideName);
+      std::string name = wideToGbkPath(wideName);
       if (name == "." || name == "..") continue;
       std::string child = folder + "\\" + name;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
@@ -85,11 +87,43 @@ std::string NativePath(const std::string& path) {
   return out;
 }
 
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(W(NativePath(path)).c_str(), W(mode).c_str());
+}
+
 char PathSeparator() { return '\\'; }
 
 std::string AdbFileName() { return "adb.exe"; }
 
 void MakeExecutable(const std::string&) {}
+
+void MakeReadOnly(const std::string& path, bool readOnly) {
+  DWORD attributes = GetFileAttributesW(W(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  attributes = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
+  SetFileAttributesW(W(path).c_str(), attributes);
+}
+
+std::string ChangeFolder(const std::string& path) {
+  wchar_t buffer[32768];
+  DWORD n = GetCurrentDirectoryW(32768, buffer);
+  std::string previous = n > 0 && n < 32768 ? wideToGbkPath(std::u16string(reinterpret_cast<char16_t*>(buffer), n))
+                                            : std::string();
+  if (!SetCurrentDirectoryW(W(path).c_str())) previous.clear();
+  return previous;
+}
+
+bool GetEnvironment(const std::string& name, std::string& value) {
+  std::vector<wchar_t> buffer(32768);
+  DWORD n = GetEnvironmentVariableW(W(name).c_str(), buffer.data(), 32768);
+  if (n == 0 || n >= 32768) return false;
+  value = wideToGbkPath(std::u16string(reinterpret_cast<char16_t*>(buffer.data()), n));
+  return true;
+}
+
+void UnsetEnvironment(const std::string& name) { _wputenv_s(W(name).c_str(), L""); }
+
+std::vector<std::string> TemporaryFolderVariables() { return {"TMP", "TEMP"}; }
 
 void SleepMs(unsigned ms) { Sleep(ms); }
 

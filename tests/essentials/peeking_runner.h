@@ -15,13 +15,13 @@ namespace vantaro::test {
 
 class PeekingRunner : public CommandRunner {
  public:
-  CapturedOutput RunCaptured(const std::string& commandLine, size_t limit) override {
+  CapturedOutput RunCaptured(const std::string& commandLine, size_t limit, unsigned timeoutMs) override {
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.size() >= 2 && args[args.size() - 2] == "install") {
       std::lock_guard<std::mutex> lock(mutex_);
       copies_.push_back(ReadFile(args.back()));
     }
-    return CommandRunner::System().RunCaptured(commandLine, limit);
+    return CommandRunner::System().RunCaptured(commandLine, limit, timeoutMs);
   }
   std::vector<std::string> copies() {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -119,7 +119,7 @@ TEST_F(ChooserTest, FailedQueriesKeepTheirRowsAndNoValueCarriesOver) {
 
   // The listing answers, but the queries cannot even start.
   static class : public CommandRunner {
-    CapturedOutput RunCaptured(const std::string&, size_t) override {
+    CapturedOutput RunCaptured(const std::string&, size_t, unsigned) override {
       return {RunStatus::Started, "List of devices attached\nAA11\tdevice\nBB22\tdevice\n\n"};
     }
   } listingOnly;

@@ -11,7 +11,10 @@
 //   out TEXT          appends TEXT to the output (escapes \n \r \t \\ \xHH)
 //   err TEXT          appends TEXT to the output, written to standard error
 //   bytes N C         appends N copies of the character C
+//   args              appends each argument, in brackets, a line each:
+//                     "[shell]\n[a b]\n"
 //   delay MS          waits before answering
+//   hang              never answers and never ends (until it is killed)
 //   hold MS           first starts a detached process that keeps the output
 //                     pipe open for MS milliseconds, as adb's server does
 //   endless           writes the output again and again until nobody reads
@@ -21,9 +24,14 @@
 // rule matches gets a note on standard error and exit code 1.
 //
 // Log (path from FAKE_ADB_LOG, else fake-adb.log beside the program): one
-// line per run, the command line as above. The process ids of holders and of
-// endless writers go to the log path with ".holders" appended, one a line,
-// so that tests can make sure they end.
+// line per run, the command line as above. Beside it, the log path with
+// ".raw" appended gets the whole command line as this process received it,
+// program first: on Windows exactly what GetCommandLineW gives (any quotes
+// the system added included); on POSIX the arguments written back the way
+// the Microsoft C runtime reads them, the program in double quotes. The
+// process ids of holders, endless writers and hanging runs go to the log
+// path with ".holders" appended, one a line, so that tests can make sure
+// they end.
 
 #include <cstdlib>
 #include <string>
@@ -35,7 +43,7 @@ namespace fakeadb {
 namespace {
 
 struct Piece {
-  int stream;  // 1 or 2
+  int stream;  // 1 or 2; 0 for the arguments (written to 1)
   std::string bytes;
 };
 
@@ -45,6 +53,7 @@ struct Rule {
   unsigned delayMs = 0;
   unsigned holdMs = 0;
   bool endless = false;
+  bool hang = false;
   int exitCode = 0;
 };
 
@@ -117,7 +126,7 @@ std::vector<Rule> ReadScenario(const std::string& path) {
     std::string word = line.substr(0, space);
     std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
     if (word == "match") {
-      rules.push_back(Rule{rest, {}, 0, 0, false, 0});
+      rules.push_back(Rule{rest, {}, 0, 0, false, false, 0});
       continue;
     }
     if (rules.empty()) continue;
@@ -131,6 +140,8 @@ std::vector<Rule> ReadScenario(const std::string& path) {
     } else if (word == "delay") rule.delayMs = Number(rest);
     else if (word == "hold") rule.holdMs = Number(rest);
     else if (word == "endless") rule.endless = true;
+    else if (word == "hang") rule.hang = true;
+    else if (word == "args") rule.output.push_back({0, std::string()});
     else if (word == "exit") rule.exitCode = std::atoi(rest.c_str());
   }
   return rules;
@@ -170,6 +181,7 @@ int main(int argc, char** argv) {
   std::string command = CommandText(args);
   std::string log = Setting("FAKE_ADB_LOG", "fake-adb.log");
   AppendLine(log, command);
+  AppendLine(log + ".raw", RawCommandLine(argc, argv));
 
   const Rule* rule = nullptr;
   std::vector<Rule> rules = ReadScenario(Setting("FAKE_ADB_SCENARIO", "fake-adb.scenario"));
@@ -187,11 +199,15 @@ int main(int argc, char** argv) {
     long pid = StartHolder(rule->holdMs);
     if (pid > 0) AppendLine(log + ".holders", std::to_string(pid));
   }
-  if (rule->endless) AppendLine(log + ".holders", std::to_string(OwnProcessId()));
+  if (rule->endless || rule->hang) AppendLine(log + ".holders", std::to_string(OwnProcessId()));
   if (rule->delayMs > 0) SleepMs(rule->delayMs);
+  while (rule->hang) SleepMs(60000);
+  std::string argumentLines;
+  for (const std::string& arg : args) argumentLines += "[" + arg + "]\n";
   do {
     for (const Piece& piece : rule->output) {
-      if (!Write(piece.stream, piece.bytes)) return rule->exitCode;
+      bool written = piece.stream == 0 ? Write(1, argumentLines) : Write(piece.stream, piece.bytes);
+      if (!written) return rule->exitCode;
     }
     if (rule->endless) SleepMs(1);
   } while (rule->endless);

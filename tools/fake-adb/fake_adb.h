@@ -11,6 +11,9 @@ namespace fakeadb {
 
 // The arguments after the program name.
 std::vector<std::string> Arguments(int argc, char** argv);
+// The command line as this process received it, program first (see the
+// log in fake_adb.cpp).
+std::string RawCommandLine(int argc, char** argv);
 // The folder of this executable, ending with a path separator.
 std::string OwnFolder();
 // An environment variable, empty when unset.

@@ -10,6 +10,33 @@ namespace fakeadb {
 
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 
+namespace {
+
+// One argument as the Microsoft C runtime would read it back.
+std::string Quoted(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"') out.append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    out += c;
+  }
+  return out + std::string(backslashes, '\\') + "\"";
+}
+
+}  // namespace
+
+std::string RawCommandLine(int argc, char** argv) {
+  std::string line = "\"" + std::string(argc > 0 ? argv[0] : "") + "\"";
+  for (int i = 1; i < argc; ++i) line += " " + Quoted(argv[i]);
+  return line;
+}
+
 std::string OwnFolder() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -40,6 +40,8 @@ std::vector<std::string> Arguments(int, char**) {
   return out;
 }
 
+std::string RawCommandLine(int, char**) { return Utf8(GetCommandLineW()); }
+
 std::string OwnFolder() {
   std::wstring path = OwnPath();
   return Utf8(path.substr(0, path.find_last_of(L"\\/") + 1).c_str());

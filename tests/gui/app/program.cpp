@@ -27,7 +27,7 @@ BOOL CALLBACK CollectMarked(HWND window, LPARAM found) {
 
 std::string Fixture(const std::string& name) { return test::NativePath(VANTARO_FIXTURE_DIR "/apk/" + name); }
 
-Program::Program(bool withAdb, const char* exe) {
+Program::Program(bool withAdb, const char* exe, const std::string& leaf) : folder_(leaf) {
   CopyFileW(W(test::NativePath(exe)).c_str(), W(folder() + "vantaro.exe").c_str(), FALSE);
   if (withAdb) CopyFileW(W(test::NativePath(FAKE_ADB_PATH)).c_str(), W(folder() + "adb.exe").c_str(), FALSE);
 }

@@ -19,8 +19,8 @@ std::string Fixture(const std::string& name);
 class Program {
  public:
   // exe: the program file to copy (vantaro.exe unless a test needs its
-  // crash-test build).
-  explicit Program(bool withAdb = true, const char* exe = VANTARO_EXE);
+  // crash-test build); leaf: the start of its folder's name.
+  explicit Program(bool withAdb = true, const char* exe = VANTARO_EXE, const std::string& leaf = "app");
   ~Program();  // ends every process it started that still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -33,7 +33,7 @@ class Program {
   static void End(HANDLE process);
 
  private:
-  test::TempFolder folder_{"app"};
+  test::TempFolder folder_;
   std::vector<HANDLE> processes_;
 };
 

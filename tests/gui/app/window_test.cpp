@@ -309,6 +309,34 @@ TEST_F(MainWindowTest, ClicksDuringAnInstallStartNothingAndCloseNothing) {
   EXPECT_EQ(WaitForExit(process), 0u);
 }
 
+TEST_F(MainWindowTest, HungInstallEndsAtItsTimeOutAndTheWindowClosesAfterwards) {
+  test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
+                    "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\nmatch -s SER1 install *\nhang\n");
+  test::ScopedEnvironment environment;
+  environment.Set("VANTARO_INSTALL_TIMEOUT_MS", "5000");
+  // Installed in a folder with a space and a character GBK lacks ("ö").
+  Program installed(true, VANTARO_EXE, wideToGbkPath(u"Program Files J\u00F6rg"));
+  HANDLE process = installed.Start(Fixture("sample.apk"));
+  HWND w = MainWindowOf(GetProcessId(process));
+  ASSERT_TRUE(w);
+  Click(w, kInstall);
+  EXPECT_EQ(WaitForText(w, kMessage, "安装中,请稍等..."), "安装中,请稍等...");
+  Click(w, kExit);
+  EXPECT_EQ(WaitForText(w, kMessage, "安装中，请在安装结束后再退出"), "安装中，请在安装结束后再退出");
+  const std::string timedOut = "【安装失败】手机长时间没有响应，安装已停止，请重新连接手机后再试";
+  EXPECT_EQ(WaitForText(w, kMessage, timedOut), timedOut);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  Lines log = adb.Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(InstallCommand(log[2]), "-s SER1 install -r -s COPY");  // and the copy is gone
+  // The hung tool was ended, and it was started by its quoted full path.
+  ASSERT_EQ(adb.Lingering().size(), 1u);
+  EXPECT_FALSE(test::ProcessAlive(adb.Lingering()[0]));
+  EXPECT_EQ(adb.RawLog().front(), test::InQuotes(gbkToUtf8(installed.folder()) + "adb.exe") + " devices");
+  Click(w, kExit);
+  EXPECT_EQ(WaitForExit(process), 0u);
+}
+
 TEST_F(MainWindowTest, RunNowStartsTheApplicationOnce) {
   test::FakeAdb adb(OnePhone("Success"));
   HWND w = Open(Fixture("sample.apk"));
@@ -319,7 +347,7 @@ TEST_F(MainWindowTest, RunNowStartsTheApplicationOnce) {
   Lines log = adb.WaitForLog(3, 10000);
   Sleep(500);
   EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell pm list package",
-                              "-s SER1 shell am start -n org.fixture.sample/.MainActivity"}));
+                              "-s SER1 shell am start -n 'org.fixture.sample/.MainActivity'"}));
 }
 
 TEST_F(MainWindowTest, RunNowWithTwoPhonesOpensTheChooserAndCancellingChoosesNone) {
