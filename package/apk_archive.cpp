@@ -1,5 +1,6 @@
 #include "package/apk_archive.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -27,8 +28,25 @@ constexpr uint16_t kDataDescriptorFlag = 0x0008;
 // about 3 MB).
 constexpr uint64_t kMaxDirectory = 64u << 20;
 constexpr size_t kMaxNameLength = 255;
-// Compressed data is fed to the inflater in pieces of this size.
+// Compressed data is fed to the streaming inflater in pieces of this size.
 constexpr size_t kInflateInput = 256u << 10;
+
+// A member whose compressed data is at most this much larger than its
+// recorded size is inflated in one piece by libdeflate (read whole first);
+// others, which no deflate stream of that size needs, go through zlib's
+// stream in pieces.
+uint64_t wholeBufferLimit(uint64_t size) { return size + size / 16 + (1u << 20); }
+
+libdeflate_decompressor* decompressor() {
+  struct Owner {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Owner() {
+      if (d) libdeflate_free_decompressor(d);
+    }
+  };
+  thread_local Owner owner;
+  return owner.d;
+}
 
 uint64_t u64(const ByteView& v, size_t at) {
   uint32_t low = 0, high = 0;
@@ -352,6 +370,15 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
   out.resize(static_cast<size_t>(m.size));
   if (m.stored()) {
     if (!source_->read(at, out.data(), out.size())) return fail(ReadResult::CannotOpen);
+  } else if (m.compressedSize <= wholeBufferLimit(m.size) && decompressor()) {
+    // Every method but "stored" is inflated, as the phone does.
+    std::vector<uint8_t> input(static_cast<size_t>(m.compressedSize));
+    if (!source_->read(at, input.data(), input.size())) return fail(ReadResult::CannotOpen);
+    size_t produced = 0;
+    uint8_t none = 0;  // an empty member still needs somewhere to point
+    libdeflate_result r = libdeflate_deflate_decompress(decompressor(), input.data(), input.size(),
+                                                        out.empty() ? &none : out.data(), out.size(), &produced);
+    if (r != LIBDEFLATE_SUCCESS || produced != out.size()) return fail(ReadResult::Corrupt);
   } else {
     // Every method but "stored" is inflated, as the phone does.
     z_stream z{};
@@ -390,7 +417,7 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
     if (readFailed) return fail(ReadResult::CannotOpen);
     if (!ended) return fail(ReadResult::Corrupt);
   }
-  if (crc32_z(0, out.data(), out.size()) != m.crc) return fail(ReadResult::Corrupt);
+  if (libdeflate_crc32(0, out.data(), out.size()) != m.crc) return fail(ReadResult::Corrupt);
   return ReadResult::Ok;
 }
 
