@@ -82,7 +82,15 @@ uint32_t nameHash(std::string_view name) {
   uint64_t tail = 0;
   for (size_t k = 0; i + k < name.size(); ++k) tail |= uint64_t{static_cast<unsigned char>(name[i + k])} << (8 * k);
   h = (h ^ tail) * kMultiplier;
-  return static_cast<uint32_t>(h >> 32);
+  // A multiply carries a byte's change only upward: fold the high bits back
+  // down (the finaliser of splitmix64), or names that differ in their last
+  // characters crowd into a few slots.
+  h ^= h >> 30;
+  h *= 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 27;
+  h *= 0x94D049BB133111EBull;
+  h ^= h >> 31;
+  return static_cast<uint32_t>(h);
 }
 
 // The zip64 values of an extra field: each one present only when its 32-bit
@@ -137,8 +145,10 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
             size <= kMaxDirectory && source_->read(0, first, sizeof first) &&
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
-    directory_.resize(static_cast<size_t>(size));
-    ok = source_->read(directoryOffset_, directory_.data(), directory_.size()) && indexDirectory(count);
+    // Not zero-filled first: the read fills it or the archive is refused.
+    directory_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
+    directorySize_ = static_cast<size_t>(size);
+    ok = source_->read(directoryOffset_, directory_.get(), directorySize_) && indexDirectory(count);
   }
   if (!ok) close();
   return ok;
@@ -147,8 +157,8 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
 void ApkArchive::close() {
   source_.reset();
   directoryOffset_ = 0;
-  directory_.clear();
-  directory_.shrink_to_fit();
+  directory_.reset();
+  directorySize_ = 0;
   members_.clear();
   members_.shrink_to_fit();
   slots_.clear();
@@ -227,7 +237,7 @@ bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
 }
 
 bool ApkArchive::indexDirectory(uint64_t count) {
-  ByteView directory(directory_.data(), directory_.size());
+  ByteView directory(directory_.get(), directorySize_);
   members_.reserve(static_cast<size_t>(count));
   size_t capacity = 16;
   while (capacity < count * 2) capacity *= 2;
@@ -279,13 +289,13 @@ bool ApkArchive::indexDirectory(uint64_t count) {
     }
     members_.push_back(m);
     pos = nameAt + nameLength + extraLength + commentLength;
-    if (pos > directory_.size()) return false;
+    if (pos > directorySize_) return false;
   }
   return true;
 }
 
 std::string_view ApkArchive::name(const Member& member) const {
-  return std::string_view(reinterpret_cast<const char*>(directory_.data()) + member.nameOffset, member.nameLength);
+  return std::string_view(reinterpret_cast<const char*>(directory_.get()) + member.nameOffset, member.nameLength);
 }
 
 const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
@@ -323,7 +333,7 @@ bool ApkArchive::dataOffset(const Member& m, uint64_t& offset) const {
   h.u16(26, nameLength);
   h.u16(28, extraLength);
   if (signature != kLocalHeaderSignature || nameLength != m.nameLength ||
-      std::memcmp(bytes + kLocalHeaderSize, directory_.data() + m.nameOffset, m.nameLength) != 0) {
+      std::memcmp(bytes + kLocalHeaderSize, directory_.get() + m.nameOffset, m.nameLength) != 0) {
     return false;
   }
   uint64_t at = m.localHeaderOffset + kLocalHeaderSize + nameLength;

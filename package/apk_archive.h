@@ -88,7 +88,8 @@ class ApkArchive {
 
   std::shared_ptr<const ByteSource> source_;
   uint64_t directoryOffset_ = 0;
-  std::vector<uint8_t> directory_;
+  std::unique_ptr<uint8_t[]> directory_;
+  size_t directorySize_ = 0;
   std::vector<Member> members_;
   std::vector<uint32_t> slots_;  // open addressing: member index + 1, 0 = empty
 };
