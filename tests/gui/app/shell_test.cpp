@@ -17,6 +17,7 @@
 #include "app/web_links.h"
 #include "base/file.h"
 #include "base/text.h"
+#include "package/file_size.h"
 #include "package/loader.h"
 #include "support.h"
 #include "ui/wide.h"
@@ -224,7 +225,7 @@ TEST_F(WindowInProcess, DroppedBundlesOpenAndAnEncryptedApkmIsNamedAtInstall) {
   EXPECT_EQ(window->package().packageName, "org.fixture.bundle");
   EXPECT_EQ(window->package().launcherActivity, ".Main");
   EXPECT_EQ(window->package().fileSize, fileLength(bundles + "sample-splits.zip"));
-  EXPECT_EQ(text(1025), "35.4 KB");
+  EXPECT_EQ(text(1025), formatFileSize(window->package().fileSize));
   EXPECT_EQ(text(1032), "Split sample");
   EXPECT_EQ(roots(), (std::vector<std::pair<std::string, int>>{
                          {"请求权限 ", 2}, {"广告检测", 0}, {"统计信息", 1}, {"安装包组成", 3}}));
