@@ -170,6 +170,8 @@ void MainWindow::warnIfToolMissing() {
 
 void MainWindow::openPackage(const std::string& path, bool sizeShown) {
   PackageLoader(package_, *this, catalog_).load(path, sizeShown);
+  // An encrypted .apkm is no invalid file: Install says again what it is.
+  refusal_ = lastMessage_ == kEncryptedApkmMessage ? kEncryptedApkmMessage : kRefusedPackageText;
 }
 
 // ------------------------------------------------------------------ display
@@ -177,6 +179,7 @@ void MainWindow::openPackage(const std::string& path, bool sizeShown) {
 void MainWindow::setText(int controlId, const std::string& text) { ui::setWindowText(item(controlId), text); }
 
 void MainWindow::setMessage(const std::string& text, StatusKind kind) {
+  lastMessage_ = text;
   ui::setWindowText(messageLine_.handle(), text);
   messageLine_.SetStatusKind(kind);
 }
@@ -216,7 +219,7 @@ void MainWindow::ShowMessage(const std::string& text, StatusKind kind) {
 
 void MainWindow::onInstall() {
   if (!package_.analysisOk) {
-    setMessage(kRefusedPackageText, StatusKind::Error);
+    setMessage(refusal_, StatusKind::Error);
     return;
   }
   if (!installIdle_) return;  // a job is running

@@ -93,6 +93,8 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   DWORD windowThread_ = 0;
 
   PackageInfo package_;
+  std::string lastMessage_;                    // the message line's text, as last set
+  const char* refusal_ = kRefusedPackageText;  // what Install says while package_ is refused
   PermissionCatalog catalog_;
   DeviceBridge bridge_;
   std::atomic<bool> installIdle_{true};

@@ -1,5 +1,9 @@
 #include "package/report.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "base/text.h"
 #include "package/file_size.h"
 
@@ -77,13 +81,22 @@ void buildCompositionSection(const Bundle& bundle, PackageDisplay& display) {
     line += formatFileSize(static_cast<int64_t>(split.size));
     display.insertReportItem(root, line, kImageNone);
   }
+  // Each expansion file under its name on the phone, then the folders they
+  // go to: one line holding both would not fit the window's tree.
+  std::vector<std::string> folders;
   for (const BundleExpansion& expansion : bundle.expansions) {
+    size_t slash = expansion.installPath.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : expansion.installPath.substr(0, slash + 1);
     std::string line = "数据文件 ";
-    line += utf8ToGbk(expansion.member);
+    line += utf8ToGbk(expansion.installPath.substr(folder.size()));
     line += "，";
     line += formatFileSize(static_cast<int64_t>(expansion.size));
-    line += "，复制到手机的 /sdcard/";
-    line += utf8ToGbk(expansion.installPath);
+    display.insertReportItem(root, line, kImageNone);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  for (const std::string& folder : folders) {
+    std::string line = "数据文件复制到 /sdcard/";
+    line += utf8ToGbk(folder);
     display.insertReportItem(root, line, kImageNone);
   }
   display.expandReportItem(root);

@@ -1,27 +1,40 @@
 #pragma once
-// Makes this program the shell's handler for ".apk" files (double-clicking a
-// package starts it with the package's path) and tells whether it is.
+// Makes this program the shell's handler for Android packages: ".apk" and
+// the split bundles ".xapk", ".apks" and ".apkm" (double-clicking one starts
+// the program with its path), and tells whether it is.
 
 #include <string>
+#include <vector>
 
 namespace vantaro {
 
-// The registry texts of the registration (UTF-16, as stored).
-extern const wchar_t* const kApkExtension;  // ".apk"
-extern const wchar_t* const kApkProgId;     // "Lorimex.apk"
+// One registered file type (registry texts in UTF-16, as stored): the extension's default value names the ProgID,
+// whose description, icon and open command are ours.
+struct AssociatedType {
+  std::wstring extension;    // ".apk"
+  std::wstring progId;       // "Lorimex.apk"
+  std::wstring description;  // "Android程序安装包 (.apk)"
+};
 
 class FileAssociation {
  public:
-  // Writes, in order: ".apk" -> the ProgID; the ProgID's description, its
-  // icon and its open command; the current user's Explorer "Progid" for
-  // ".apk"; then tells the shell that associations changed. A classes-root
-  // key that cannot be written is written to the current user's classes
-  // instead (which the classes root shows first); a key that cannot be
-  // written there either is skipped. Failures are silent.
+  // The types registered, ".apk" first: every extension the package loader
+  // opens, except those that belong to other programs (".zip" is the
+  // archiver's, whatever it holds). The one list that registering, the
+  // check and any later removal go by.
+  static std::vector<AssociatedType> Types();
+
+  // Writes, for each type in order: the extension -> its ProgID; the
+  // ProgID's description, its icon and its open command; the current user's
+  // Explorer "Progid" for the extension. Then tells the shell once that
+  // associations changed. A classes-root key that cannot be written is
+  // written to the current user's classes instead (which the classes root
+  // shows first); a key that cannot be written there either is skipped.
+  // Failures are silent.
   void Register();
 
-  // True when ".apk" names the ProgID and the ProgID's open command starts
-  // this program file at its current path, compared exactly.
+  // True when every type's extension names its ProgID and that ProgID's open
+  // command starts this program file at its current path, compared exactly.
   bool IsRegistered() const;
 
   // The open command for a program path: the path in double quotes, a space,

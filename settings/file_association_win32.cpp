@@ -3,18 +3,24 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
+#include <utility>
 #include <vector>
+
+#include "base/text.h"
+#include "package/loader.h"
 
 namespace vantaro {
 
-const wchar_t* const kApkExtension = L".apk";
-const wchar_t* const kApkProgId = L"Lorimex.apk";
-
 namespace {
 
-const wchar_t* const kDescription = L"Android程序安装包 (.apk)";
+const wchar_t* const kProgIdPrefix = L"Lorimex";
+const wchar_t* const kDescriptionPrefix = L"Android程序安装包 (";
 const wchar_t* const kUserClasses = L"Software\\Classes\\";
-const wchar_t* const kExplorerApk = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.apk";
+const wchar_t* const kExplorerFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+// Extensions the loader opens that stay with the program the user chose for
+// them: a .zip is an archive first.
+const char* const kNotOurs[] = {".zip"};
 
 class Key {
  public:
@@ -80,36 +86,52 @@ std::wstring FileAssociation::CommandFor(const std::wstring& programPath) {
   return L"\"" + programPath + L"\" \"%1\"";
 }
 
+std::vector<AssociatedType> FileAssociation::Types() {
+  std::vector<AssociatedType> types;
+  for (size_t i = 0; i < kPackageExtensionCount; ++i) {
+    const char* extension = kPackageExtensions[i];
+    bool ours = true;
+    for (const char* other : kNotOurs) ours = ours && !equalsNoCase(extension, other);
+    if (!ours) continue;
+    // The extensions are plain ASCII.
+    std::wstring wide(extension, extension + std::strlen(extension));
+    types.push_back({wide, kProgIdPrefix + wide, kDescriptionPrefix + wide + L")"});
+  }
+  return types;
+}
+
 void FileAssociation::Register() {
   const std::wstring program = ProgramPath();
-  const std::wstring progId = kApkProgId;
-  struct Entry {
-    std::wstring key;
-    std::wstring data;
-  };
-  const Entry classes[] = {
-      {kApkExtension, progId},
-      {progId, kDescription},
-      {progId + L"\\DefaultIcon", program + L",0"},
-      {progId + L"\\shell\\open\\command", CommandFor(program)},
-  };
+  const std::wstring command = CommandFor(program);
   Key key;
-  for (const Entry& entry : classes) {
-    // Where the classes root refuses (a user without administrator rights),
-    // the user's own classes serve the same purpose.
-    if (key.create(HKEY_CLASSES_ROOT, entry.key) || key.create(HKEY_CURRENT_USER, kUserClasses + entry.key))
-      key.write(nullptr, entry.data);
+  for (const AssociatedType& type : Types()) {
+    const std::pair<std::wstring, std::wstring> classes[] = {
+        {type.extension, type.progId},
+        {type.progId, type.description},
+        {type.progId + L"\\DefaultIcon", program + L",0"},
+        {type.progId + L"\\shell\\open\\command", command},
+    };
+    for (const auto& [path, data] : classes) {
+      // Where the classes root refuses (a user without administrator rights),
+      // the user's own classes serve the same purpose.
+      if (key.create(HKEY_CLASSES_ROOT, path) || key.create(HKEY_CURRENT_USER, kUserClasses + path))
+        key.write(nullptr, data);
+    }
+    if (key.create(HKEY_CURRENT_USER, kExplorerFileExts + type.extension)) key.write(L"Progid", type.progId);
   }
-  if (key.create(HKEY_CURRENT_USER, kExplorerApk)) key.write(L"Progid", progId);
   key.close();
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 }
 
 bool FileAssociation::IsRegistered() const {
+  const std::wstring command = CommandFor(ProgramPath());
   Key key;
-  if (!key.open(HKEY_CLASSES_ROOT, kApkExtension) || !key.defaultEquals(kApkProgId)) return false;
-  const std::wstring command = std::wstring(kApkProgId) + L"\\shell\\open\\command";
-  return key.open(HKEY_CLASSES_ROOT, command) && key.defaultEquals(CommandFor(ProgramPath()));
+  for (const AssociatedType& type : Types()) {
+    if (!key.open(HKEY_CLASSES_ROOT, type.extension) || !key.defaultEquals(type.progId)) return false;
+    if (!key.open(HKEY_CLASSES_ROOT, type.progId + L"\\shell\\open\\command") || !key.defaultEquals(command))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace vantaro

@@ -1,5 +1,5 @@
 #pragma once
-// The settings dialog behind the main window's "更多设置": the .apk file
+// The settings dialog behind the main window's "更多设置": the package file
 // association and its repair, the reinstall page, and the update check with
 // download. Nothing in it is stored.
 

@@ -42,6 +42,15 @@ TEST(Pictures, EveryBitmapHasItsCatalogueSize) {
     }
   // Keyed pictures leave their key where nothing is drawn: the logos' corners.
   for (int id = 207; id <= 222; ++id) EXPECT_EQ(guitest::ResourcePixels(id).at(0, 0), skin::kKeyColour) << id;
+  // The report tree's four section pictures (warning, information, tick,
+  // bundle) are each drawn.
+  guitest::ResourcePixels sections(158);
+  for (int frame = 0; frame < 4; ++frame) {
+    int drawn = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) drawn += sections.at(16 * frame + x, y) != skin::kKeyColour;
+    EXPECT_GT(drawn, 60) << frame;
+  }
 }
 
 TEST(Pictures, PngIconsAndSmallIconsLoad) {

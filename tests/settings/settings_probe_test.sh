@@ -30,6 +30,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/../gui/probe-checks.sh"
 waits() {  # waits NAME ID TEXT [MS]: the control shows TEXT within MS
   if probe wait-text "$W" "$2" "$3" --timeout "${4:-10000}" >/dev/null; then check "$1" ok ok; else check "$1" "$3" "$(probe text "$W" "$2")"; fi
 }
+class_default() {  # class_default .EXT: the extension's default value in the scratch classes, or "-"
+  local value
+  value="$("$wine_env" wine reg query "HKCU\\$VANTARO_TEST_REGISTRY\\Classes\\$1" /ve 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ {print $NF}')"
+  echo "${value:--}"
+}
 describe() { printf '<root version="%s" url="%s%s"/>' "$1" "$VANTARO_TEST_SERVER" "$2" >"$served/vantaro-update.xml"; }
 file_goes() {  # file_goes PATH: "gone" once PATH no longer exists (within 5 s), else "left"
   local i
@@ -79,6 +84,8 @@ probe click "$W" 1018
 waits "repair reports" 1023 "修复完成，找个APK文件运行下吧 ！"
 check "repair sets the box" set "$(ticked)"
 "$wine_env" wine "$host_exe" is-registered && check "repair registers" 0 0 || check "repair registers" 0 1
+check "repair registers the split bundles, not .zip" "Lorimex.xapk Lorimex.apks Lorimex.apkm -" \
+  "$(class_default .xapk) $(class_default .apks) $(class_default .apkm) $(class_default .zip)"
 probe click "$W" 1015
 sleep 0.5
 check "clearing the box" clear "$(ticked)"
@@ -95,6 +102,17 @@ check "setting the box" set "$(ticked)"
 probe click "$W" 1019
 for i in $(seq 1 50); do [ -e "$temp/reinstall.opened" ] && break; sleep 0.1; done
 check "reinstall opens the page" yes "$([ -e "$temp/reinstall.opened" ] && echo yes || echo no)"
+
+# One bundle type taken by another program: the dialog opens with the box
+# clear, and the tick takes it back.
+probe click "$W" 1017
+host_ends "save closes"
+"$wine_env" wine reg add "HKCU\\$VANTARO_TEST_REGISTRY\\Classes\\.apkm" /ve /d Other.apkm /f >/dev/null
+start_host
+check "another program's .apkm clears the box" clear "$(ticked)"
+probe click "$W" 1015
+sleep 0.5
+check "the tick takes .apkm back" Lorimex.apkm "$(class_default .apkm)"
 
 # ---------------------------------------------------------------- update
 describe 30 /apk-setup.exe

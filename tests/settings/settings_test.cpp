@@ -135,7 +135,9 @@ class AssociationTest : public ::testing::Test {
   FileAssociation association_;
 };
 
-TEST_F(AssociationTest, RegisterWritesTheEntriesInOrderAndIsRegistered) {
+// The package and the three split-bundle kinds, each with a ProgID of its
+// own; a .zip stays with the archiver.
+TEST_F(AssociationTest, RegisterWritesTheEntriesOfEveryPackageTypeAndIsRegistered) {
   EXPECT_FALSE(association_.IsRegistered());
   association_.Register();
   EXPECT_TRUE(association_.IsRegistered());
@@ -146,23 +148,52 @@ TEST_F(AssociationTest, RegisterWritesTheEntriesInOrderAndIsRegistered) {
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(size, sizeof(L"Lorimex.apk"));  // the terminating NUL counted
   EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.apk", nullptr), L"Android程序安装包 (.apk)");
-  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.apk\\DefaultIcon", nullptr), program + L",0");
-  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.apk\\shell\\open\\command", nullptr),
-            L"\"" + program + L"\" \"%1\"");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.apk",
+  for (const wchar_t* extension : {L".apk", L".xapk", L".apks", L".apkm"}) {
+    SCOPED_TRACE(Gbk(extension));
+    const std::wstring progId = std::wstring(L"Lorimex") + extension;
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, extension, nullptr), progId);
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, progId, nullptr), std::wstring(L"Android程序安装包 (") + extension + L")");
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr), program + L",0");
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", nullptr),
+              L"\"" + program + L"\" \"%1\"");
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER,
+                           std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\") + extension,
+                           L"Progid"),
+              progId);
+  }
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".zip", nullptr), L"<missing>");
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.zip", nullptr), L"<missing>");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zip",
                          L"Progid"),
-            L"Lorimex.apk");
+            L"<missing>");
   EXPECT_EQ(FileAssociation::CommandFor(L"C:\\Tools\\App.exe"), L"\"C:\\Tools\\App.exe\" \"%1\"");
 }
 
-TEST_F(AssociationTest, AnotherProgramOwningApkMakesItFalse) {
+// Any one of the four taken by another program, or its ProgID's command
+// gone, makes the whole association not ours; registering mends it.
+TEST_F(AssociationTest, AnotherProgramOwningAnyTypeMakesItFalse) {
   association_.Register();
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".apk", nullptr, REG_SZ, L"Other.apk", sizeof(L"Other.apk")),
+  for (const wchar_t* extension : {L".apk", L".xapk", L".apks", L".apkm"}) {
+    SCOPED_TRACE(Gbk(extension));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, extension, nullptr, REG_SZ, L"Other.file", sizeof(L"Other.file")),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(association_.IsRegistered());
+    const std::wstring progId = std::wstring(L"Lorimex") + extension;
+    EXPECT_NE(RegistryText(HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", nullptr), L"<missing>");
+    association_.Register();
+    EXPECT_TRUE(association_.IsRegistered());
+
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (progId + L"\\shell").c_str()), ERROR_SUCCESS);
+    EXPECT_FALSE(association_.IsRegistered());
+    association_.Register();
+    EXPECT_TRUE(association_.IsRegistered());
+  }
+  // The archiver's .zip is none of ours to check.
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".zip", nullptr, REG_SZ, L"Archiver.zip", sizeof(L"Archiver.zip")),
             ERROR_SUCCESS);
-  EXPECT_FALSE(association_.IsRegistered());
-  EXPECT_NE(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.apk\\shell\\open\\command", nullptr), L"<missing>");
-  association_.Register();
   EXPECT_TRUE(association_.IsRegistered());
+  association_.Register();
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".zip", nullptr), L"Archiver.zip");
 }
 
 // Another program path (a copy elsewhere, another letter case, a path longer
@@ -206,6 +237,7 @@ TEST_F(AssociationTest, RefusedClassesRootFallsBackToUserClasses) {
 
   association_.Register();
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\Classes\\.apk", nullptr), L"Lorimex.apk");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\Classes\\.xapk", nullptr), L"Lorimex.xapk");
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, L"Software\\Classes\\Lorimex.apk\\shell\\open\\command", nullptr),
             FileAssociation::CommandFor(FileAssociation::ProgramPath()));
 }

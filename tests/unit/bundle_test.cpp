@@ -192,10 +192,10 @@ TEST(Bundle, LoaderShowsTheBaseAndTheComposition) {
   EXPECT_EQ(display.item(roots[3]).text, kCompositionSection);
   EXPECT_EQ(display.item(roots[3]).image, kImageBundle);
   std::vector<ReportItem> lines = display.children(roots[3]);
-  ASSERT_EQ(lines.size(), 10u);  // nine APKs and the expansion file
+  ASSERT_EQ(lines.size(), 11u);  // nine APKs, the expansion file and its folder on the phone
   EXPECT_EQ(display.item(lines[5]).text.rfind("处理器架构 arm64-v8a，", 0), 0u);
-  EXPECT_NE(display.item(lines[9]).text.find("/sdcard/Android/obb/org.fixture.bundle/main.7.org.fixture.bundle.obb"),
-            std::string::npos);
+  EXPECT_EQ(display.item(lines[9]).text, "数据文件 main.7.org.fixture.bundle.obb，35 字节");
+  EXPECT_EQ(display.item(lines[10]).text, "数据文件复制到 /sdcard/Android/obb/org.fixture.bundle/");
 
   // The encrypted kind says what it is.
   PackageLoader(info, display, catalog).load(bundleFile("encrypted.apkm"), false);

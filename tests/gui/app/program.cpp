@@ -26,6 +26,9 @@ BOOL CALLBACK CollectMarked(HWND window, LPARAM found) {
 }  // namespace
 
 std::string Fixture(const std::string& name) { return test::NativePath(VANTARO_FIXTURE_DIR "/apk/" + name); }
+std::string BundleFixture(const std::string& name) {
+  return test::NativePath(VANTARO_FIXTURE_DIR "/bundles/" + name);
+}
 
 Program::Program(bool withAdb, const char* exe, const std::string& leaf) : folder_(leaf) {
   CopyFileW(W(test::NativePath(exe)).c_str(), W(folder() + "vantaro.exe").c_str(), FALSE);

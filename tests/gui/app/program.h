@@ -13,8 +13,10 @@
 
 namespace vantaro::apptest {
 
-// A fixture package's Windows path (GBK).
+// A fixture package's Windows path (GBK): of tests/fixtures/apk, and of the
+// split bundles in tests/fixtures/bundles.
 std::string Fixture(const std::string& name);
+std::string BundleFixture(const std::string& name);
 
 class Program {
  public:

@@ -15,7 +15,10 @@
 #include "app/main_window.h"
 #include "app/shared_path.h"
 #include "app/web_links.h"
+#include "base/file.h"
 #include "base/text.h"
+#include "package/file_size.h"
+#include "package/loader.h"
 #include "support.h"
 #include "ui/wide.h"
 
@@ -212,6 +215,32 @@ TEST_F(WindowInProcess, OnlyTheFirstDroppedFileOpensAndFoldersAreIgnored) {
   EXPECT_EQ(window->package().packageName, "org.fixture.sample");
   EXPECT_EQ(text(1032), "样例应用");
   EXPECT_EQ(text(1000), "样例应用就绪");
+}
+
+// A dropped bundle opens as a dropped package does, with the bundle's size;
+// after an encrypted .apkm, Install says again what the file is.
+TEST_F(WindowInProcess, DroppedBundlesOpenAndAnEncryptedApkmIsNamedAtInstall) {
+  const std::string bundles = test::NativePath(VANTARO_FIXTURE_DIR "/bundles/");
+  drop({bundles + "sample-splits.zip"});
+  EXPECT_EQ(window->package().packageName, "org.fixture.bundle");
+  EXPECT_EQ(window->package().launcherActivity, ".Main");
+  EXPECT_EQ(window->package().fileSize, fileLength(bundles + "sample-splits.zip"));
+  EXPECT_EQ(text(1025), formatFileSize(window->package().fileSize));
+  EXPECT_EQ(text(1032), "Split sample");
+  EXPECT_EQ(roots(), (std::vector<std::pair<std::string, int>>{
+                         {"请求权限 ", 2}, {"广告检测", 0}, {"统计信息", 1}, {"安装包组成", 3}}));
+
+  drop({bundles + "encrypted.apkm"});
+  EXPECT_EQ(text(1000), kEncryptedApkmMessage);
+  EXPECT_TRUE(roots().empty());
+  SendMessageW(window->handle(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+  EXPECT_EQ(text(1000), kEncryptedApkmMessage);
+
+  // Any other refused file still gets the plain refusal.
+  drop({test::NativePath(VANTARO_FIXTURE_DIR "/apk/not-a-zip.apk")});
+  SendMessageW(window->handle(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+  EXPECT_EQ(text(1000), "【错误】不是有效的APK文件，Vantaro拒绝安装");
+  EXPECT_TRUE(window->installIdle());
 }
 
 // A handed-over path opens once: a later message that brings no path of its

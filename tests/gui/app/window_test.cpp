@@ -7,8 +7,10 @@
 
 #include <regex>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "install/system.h"
+#include "package/file_size.h"
 #include "package/loader.h"
 #include "package/recording_display.h"
 #include "program.h"
@@ -94,11 +96,11 @@ std::vector<COLORREF> ShownIcon(HWND window) {
   return pixels;
 }
 
-std::vector<uint8_t> IconBytesOf(const std::string& fixture) {
+std::vector<uint8_t> IconBytesOf(const std::string& path) {
   PackageInfo info;
   RecordingDisplay display;
   PermissionCatalog catalog;
-  PackageLoader(info, display, catalog).load(Fixture(fixture), false);
+  PackageLoader(info, display, catalog).load(path, false);
   return info.iconImage;
 }
 
@@ -149,7 +151,7 @@ TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
                   {1, "没有找到", kLeaf, false},
                   {0, "统计信息", 1, true},
                   {1, "友盟统计", kLeaf, false}}));
-  std::vector<uint8_t> icon = IconBytesOf("sample.apk");
+  std::vector<uint8_t> icon = IconBytesOf(Fixture("sample.apk"));
   ASSERT_FALSE(icon.empty());
   EXPECT_EQ(ShownIcon(w), IconPicture(icon));
   EXPECT_TRUE(adb.Log().empty());  // opening a package asks nothing of the phone
@@ -364,6 +366,93 @@ TEST_F(MainWindowTest, RunNowWithTwoPhonesOpensTheChooserAndCancellingChoosesNon
   EXPECT_EQ(WaitForText(w, kMessage, none), none);
   EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
   for (const std::string& line : adb.Log()) EXPECT_EQ(line.find("pm list package"), std::string::npos) << line;
+}
+
+// The split sample as the window shows it: the base's findings (with the
+// feature module's) and what the bundle is made of; "#" stands for a size.
+const Tree kSplitSampleTree{{0, "请求权限 ", 2, true},
+                            {1, "[!] --- 访问互联网,将产生GRPS流量", kLeaf, false},
+                            {1, "[!] --- 使用摄像头拍照或扫描条码", kLeaf, false},
+                            {0, "广告检测", 0, true},
+                            {1, "多盟广告", kLeaf, false},
+                            {0, "统计信息", 1, true},
+                            {1, "友盟统计", kLeaf, false},
+                            {0, "安装包组成", 3, true},
+                            {1, "基础包，#", kLeaf, false},
+                            {1, "语言 en，#", kLeaf, false},
+                            {1, "语言 zh，#", kLeaf, false},
+                            {1, "屏幕密度 xhdpi，#", kLeaf, false},
+                            {1, "屏幕密度 xxhdpi，#", kLeaf, false},
+                            {1, "处理器架构 arm64-v8a，#", kLeaf, false},
+                            {1, "处理器架构 armeabi-v7a，#", kLeaf, false},
+                            {1, "处理器架构 x86_64，#", kLeaf, false},
+                            {1, "功能模块 camera，#", kLeaf, false},
+                            {1, "数据文件 main.7.org.fixture.bundle.obb，#", kLeaf, false},
+                            {1, "数据文件复制到 /sdcard/Android/obb/org.fixture.bundle/", kLeaf, false}};
+
+// The tree of a window with every size ("8.40 KB", "35 字节") as "#".
+Tree TreeWithoutSizes(HWND window) {
+  // Digits, dots and spaces are never part of a GBK character.
+  static const std::regex size("[0-9.]+ (KB|MB|字节)");
+  Tree tree = ReadTree(GetDlgItem(window, kTree));
+  for (TreeLine& line : tree) line.text = std::regex_replace(line.text, size, "#");
+  return tree;
+}
+
+// An .xapk on the command line shows its base's summary, its own size and
+// its composition; Run now starts the base's launcher.
+TEST_F(MainWindowTest, BundleFromTheCommandLineShowsItsBaseAndRunNowStartsIt) {
+  test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
+                    "match -s SER1 shell pm list package\nout package:com.android.phone\\r\\npackage:org.fixture.bundle\\r\\n\n"
+                    "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n");
+  const std::string xapk = BundleFixture("sample.xapk");
+  HWND w = Open(Quoted(xapk));
+  ASSERT_TRUE(w);
+  EXPECT_EQ(Text(w, kLabel), "Split sample");
+  EXPECT_EQ(Text(w, kVersion), "7.0");
+  EXPECT_EQ(Text(w, kPackageName), "org.fixture.bundle");
+  EXPECT_EQ(Text(w, kMinRelease), "Android 5.0");
+  EXPECT_EQ(Text(w, kSdCard), "该应用支持");
+  EXPECT_EQ(Text(w, kFileSize), formatFileSize(fileLength(xapk)));  // the whole bundle's
+  EXPECT_EQ(Text(w, kMessage), "Split sample就绪");
+  EXPECT_EQ(TreeWithoutSizes(w), kSplitSampleTree);
+  std::vector<uint8_t> icon = IconBytesOf(xapk);
+  ASSERT_FALSE(icon.empty());
+  EXPECT_EQ(ShownIcon(w), IconPicture(icon));
+  EXPECT_TRUE(adb.Log().empty());
+
+  Click(w, kRun);
+  EXPECT_EQ(WaitForText(w, kMessage, "Split sample 已经在手机上运行"), "Split sample 已经在手机上运行");
+  adb.WaitForLog(3, 10000);
+  Sleep(500);
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell pm list package",
+                              "-s SER1 shell am start -n 'org.fixture.bundle/.Main'"}));
+}
+
+// A second start hands bundles over as it hands over packages, whatever the
+// letter case of the extension; an encrypted .apkm says what it is, in red.
+TEST_F(MainWindowTest, BundlesAreHandedOverAndAnEncryptedApkmSaysSo) {
+  HANDLE first = program.Start(Fixture("sample.apk"));
+  HWND w = MainWindowOf(GetProcessId(first));
+  ASSERT_TRUE(w);
+  ASSERT_EQ(Text(w, kLabel), "样例应用");
+
+  const std::string renamed = program.folder() + "拆分 样例.XAPK";
+  ASSERT_TRUE(CopyFileW(W(BundleFixture("sample.xapk")).c_str(), W(renamed).c_str(), FALSE));
+  HANDLE second = program.Start(Quoted(renamed));
+  EXPECT_EQ(WaitForExit(second), 0u);
+  EXPECT_EQ(WaitForText(w, kLabel, "Split sample"), "Split sample");
+  EXPECT_EQ(Text(w, kPackageName), "org.fixture.bundle");
+  EXPECT_EQ(Text(w, kFileSize), formatFileSize(fileLength(renamed)));
+  EXPECT_EQ(TreeWithoutSizes(w), kSplitSampleTree);
+
+  HANDLE third = program.Start(BundleFixture("encrypted.apkm"));
+  EXPECT_EQ(WaitForExit(third), 0u);
+  EXPECT_EQ(WaitForText(w, kMessage, kEncryptedApkmMessage), kEncryptedApkmMessage);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  for (int id : {kLabel, kVersion, kPackageName, kMinRelease, kSdCard}) EXPECT_EQ(Text(w, id), "") << id;
+  EXPECT_TRUE(ReadTree(GetDlgItem(w, kTree)).empty());
+  EXPECT_EQ(MarkedWindows(), std::vector<HWND>{w});
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
