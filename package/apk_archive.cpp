@@ -58,7 +58,15 @@ uint64_t u64(const ByteView& v, size_t at) {
 // Valid UTF-8 in structure (lead bytes and their continuations), and no NUL:
 // the phone refuses an archive holding any other name.
 bool isValidName(std::string_view name) {
-  for (size_t i = 0; i < name.size(); ++i) {
+  // Eight bytes at a time while they are ASCII without a NUL.
+  size_t i = 0;
+  for (; i + 8 <= name.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, name.data() + i, 8);
+    constexpr uint64_t kHigh = 0x8080808080808080ull, kOnes = 0x0101010101010101ull;
+    if ((w & kHigh) || ((w - kOnes) & ~w & kHigh)) break;
+  }
+  for (; i < name.size(); ++i) {
     auto c = static_cast<unsigned char>(name[i]);
     if (c == 0) return false;
     if (c < 0x80) continue;
@@ -241,23 +249,21 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   members_.reserve(static_cast<size_t>(count));
   size_t capacity = 16;
   while (capacity < count * 2) capacity *= 2;
-  slots_.assign(capacity, 0);
+  slots_.assign(capacity, Slot{});
   size_t pos = 0;
+  // Each record is checked to fit once; its fields are then read directly.
+  auto le16 = [](const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); };
+  auto le32 = [](const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+  };
   for (uint64_t i = 0; i < count; ++i) {
-    uint32_t signature = 0, crc = 0, compressed32 = 0, size32 = 0, offset32 = 0;
-    uint16_t flags = 0, method = 0, nameLength = 0, extraLength = 0, commentLength = 0;
     if (!directory.has(pos, kDirectoryRecordSize)) return false;
-    directory.u32(pos, signature);
-    if (signature != kDirectorySignature) return false;
-    directory.u16(pos + 8, flags);
-    directory.u16(pos + 10, method);
-    directory.u32(pos + 16, crc);
-    directory.u32(pos + 20, compressed32);
-    directory.u32(pos + 24, size32);
-    directory.u16(pos + 28, nameLength);
-    directory.u16(pos + 30, extraLength);
-    directory.u16(pos + 32, commentLength);
-    directory.u32(pos + 42, offset32);
+    const uint8_t* r = directory_.get() + pos;
+    if (le32(r) != kDirectorySignature) return false;
+    uint16_t flags = le16(r + 8), method = le16(r + 10), nameLength = le16(r + 28), extraLength = le16(r + 30),
+             commentLength = le16(r + 32);
+    uint32_t crc = le32(r + 16), compressed32 = le32(r + 20), size32 = le32(r + 24), offset32 = le32(r + 42);
     size_t nameAt = pos + kDirectoryRecordSize;
     ByteView extra;
     if (!directory.has(nameAt, nameLength) || !directory.sub(nameAt + nameLength, extraLength, extra)) return false;
@@ -280,12 +286,13 @@ bool ApkArchive::indexDirectory(uint64_t count) {
 
     // Into the index; the same name twice refuses the archive.
     size_t mask = slots_.size() - 1;
-    for (size_t slot = nameHash(memberName) & mask;; slot = (slot + 1) & mask) {
-      if (slots_[slot] == 0) {
-        slots_[slot] = static_cast<uint32_t>(members_.size() + 1);
+    uint32_t hash = nameHash(memberName);
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      if (slots_[slot].index == 0) {
+        slots_[slot] = {hash, static_cast<uint32_t>(members_.size() + 1)};
         break;
       }
-      if (name(members_[slots_[slot] - 1]) == memberName) return false;
+      if (slots_[slot].hash == hash && name(members_[slots_[slot].index - 1]) == memberName) return false;
     }
     members_.push_back(m);
     pos = nameAt + nameLength + extraLength + commentLength;
@@ -301,8 +308,10 @@ std::string_view ApkArchive::name(const Member& member) const {
 const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
   if (wanted.empty() || wanted.size() > kMaxNameLength || slots_.empty()) return nullptr;
   size_t mask = slots_.size() - 1;
-  for (size_t slot = nameHash(wanted) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const Member& m = members_[slots_[slot] - 1];
+  uint32_t hash = nameHash(wanted);
+  for (size_t slot = hash & mask; slots_[slot].index != 0; slot = (slot + 1) & mask) {
+    if (slots_[slot].hash != hash) continue;
+    const Member& m = members_[slots_[slot].index - 1];
     if (name(m) == wanted) return &m;
   }
   return nullptr;

@@ -91,7 +91,11 @@ class ApkArchive {
   std::unique_ptr<uint8_t[]> directory_;
   size_t directorySize_ = 0;
   std::vector<Member> members_;
-  std::vector<uint32_t> slots_;  // open addressing: member index + 1, 0 = empty
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t index = 0;  // member index + 1; 0 = empty
+  };
+  std::vector<Slot> slots_;  // open addressing
 };
 
 }  // namespace vantaro
