@@ -133,7 +133,7 @@ std::string unreadablePhoneText(const std::string& output) {
 
 }  // namespace
 
-PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial) {
+PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, const Bundle& bundle) {
   PhoneQuery query;
   CapturedOutput listing = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "getprop"}),
                                                        kPropertyListingLimit, bridge.timeouts.propertyMs);
@@ -150,7 +150,10 @@ PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial) {
     query.failure = unreadablePhoneText(listing.output);
     return query;
   }
-  if (query.spec.density == 0) {
+  bool densitySplits = std::any_of(bundle.splits.begin(), bundle.splits.end(),
+                                   [](const BundleSplit& s) { return s.kind == SplitKind::Density && !s.standalone; });
+  bool splitsInstalled = query.spec.sdkLevel <= 0 || query.spec.sdkLevel >= 21;
+  if (query.spec.density == 0 && densitySplits && splitsInstalled) {
     CapturedOutput wm = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "wm", "density"}),
                                                    kListingLimit, bridge.timeouts.propertyMs);
     // Without an answer the choice falls back to the baseline density.
@@ -204,7 +207,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   const DeviceBridge& bridge = services.bridge;
   std::string serial = CurrentDevice::Get();
 
-  PhoneQuery phone = QueryPhone(bridge, serial);
+  PhoneQuery phone = QueryPhone(bridge, serial, bundle);
   if (!phone.ok) return fail(phone.failure);
   SplitSelection selection = SelectSplits(bundle, phone.spec);
   if (!selection.ok) return fail(selection.refusal);

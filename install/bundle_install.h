@@ -32,8 +32,9 @@ struct PhoneQuery {
 };
 
 // "-s SERIAL shell getprop", and "-s SERIAL shell wm density" only when the
-// listing has no screen density.
-PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial);
+// listing has no screen density and the choice needs one: the bundle has
+// density splits and the phone installs splits (Android 5.0 or later).
+PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, const Bundle& bundle);
 
 enum class ExtractResult { Ok, Corrupt, WriteFailed };
 

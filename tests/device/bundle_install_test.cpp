@@ -169,15 +169,23 @@ TEST_F(BundleInstall, ModernPhoneGetsExactlyItsSplitsThenTheDataFile) {
   }
 }
 
-TEST_F(BundleInstall, OldPhoneGetsTheStandaloneAloneAndDensityFromWm) {
+TEST_F(BundleInstall, OldPhoneGetsTheStandaloneAloneAndDensityComesFromWmWhenMissing) {
   const std::string apks = BundleFixture("sample.apks");
-  // Android 4.4 with no density among its properties.
-  FakeAdb adb(Phone("[ro.build.version.sdk]: [19]\\r\\n[ro.product.cpu.abi]: [armeabi-v7a]\\r\\n"));
-  ASSERT_TRUE(Install(adb, apks));
-  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop", "-s SER1 shell wm density",
-                              "-s SER1 install -r " + InFolder("split0.apk")}));
-  EXPECT_EQ(adb.Sent(), Lines{Sent("install", apks, "standalones/standalone-arm64_v8a_xxhdpi.apk", "split0.apk")});
+  // Android 4.4, no density among its properties: none is needed.
+  FakeAdb old(Phone("[ro.build.version.sdk]: [19]\\r\\n[ro.product.cpu.abi]: [armeabi-v7a]\\r\\n"));
+  ASSERT_TRUE(Install(old, apks));
+  EXPECT_EQ(old.Log(), (Lines{"devices", "-s SER1 shell getprop", "-s SER1 install -r " + InFolder("split0.apk")}));
+  EXPECT_EQ(old.Sent(), Lines{Sent("install", apks, "standalones/standalone-arm64_v8a_xxhdpi.apk", "split0.apk")});
   EXPECT_EQ(test::FolderEntries(temporary), Lines{});
+
+  // Android 11 without the property: "wm density" says 320, so xhdpi; no
+  // locale either, so the English split.
+  FakeAdb modern(Phone("[ro.build.version.sdk]: [30]\\r\\n[ro.product.cpu.abilist]: [x86_64]\\r\\n"));
+  ASSERT_TRUE(Install(modern, apks));
+  EXPECT_EQ(modern.Log(), (Lines{"devices", "-s SER1 shell getprop", "-s SER1 shell wm density",
+                                 "-s SER1 install-multiple -r" + Splits(5)}));
+  EXPECT_EQ(modern.Sent(), SentSplits(apks, {"splits/base-master.apk", "splits/camera-master.apk",
+                                             "splits/base-x86_64.apk", "splits/base-xhdpi.apk", "splits/base-en.apk"}));
 }
 
 TEST_F(BundleInstall, RefusedBeforeAnythingIsSent) {
