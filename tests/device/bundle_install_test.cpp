@@ -121,7 +121,10 @@ class BundleInstall : public ::testing::Test {
   }
   std::string Splits(size_t count) {
     std::string text;
-    for (size_t i = 0; i < count; ++i) text += " " + InFolder("split" + std::to_string(i) + ".apk");
+    for (size_t i = 0; i < count; ++i) {
+      text += ' ';
+      text += InFolder("split" + std::to_string(i) + ".apk");
+    }
     return text;
   }
 
