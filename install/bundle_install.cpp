@@ -225,7 +225,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   int64_t largest = total;
   for (const BundleExpansion& expansion : bundle.expansions) {
     const ApkArchive::Member* member = outer.find(expansion.member);
-    if (!member) return fail(kBundleDamagedText);
+    if (!member || ExpansionPhonePath(expansion).empty()) return fail(kBundleDamagedText);
     largest = std::max(largest, static_cast<int64_t>(member->size));
   }
   if (!(services.freeMegabytes() > largest / (1 << 20))) return fail(kNoSpaceText);
@@ -238,15 +238,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   JobFolder folder;  // removed with everything in it, whatever happens from here on
   if (!folder.Create(temporary, services.localTime())) return fail(kTemporaryFolderText);
   std::vector<std::string> files;
-  for (size_t i = 0; i < members.size(); ++i) {
-    files.push_back(folder.File("split" + std::to_string(i) + ".apk"));
-    switch (ExtractMember(outer, *members[i], files.back())) {
-      case ExtractResult::Ok: break;
-      case ExtractResult::Corrupt: return fail(kBundleDamagedText);
-      case ExtractResult::WriteFailed: return fail(kTemporaryWriteText);
-    }
-  }
-
+  for (size_t i = 0; i < members.size(); ++i) files.push_back(folder.File("split" + std::to_string(i) + ".apk"));
   bool sdOption = request.replace && request.sdBoxTicked && request.sdCardAllowed && phone.spec.sdkLevel >= 8;
   std::vector<std::string> arguments{"-s", serial, selection.standalone ? "install" : "install-multiple"};
   if (request.replace) arguments.push_back("-r");
@@ -254,6 +246,14 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   arguments.insert(arguments.end(), files.begin(), files.end());
   std::string command = ToolCommand(bridge.adbPath, arguments);
   if (command.size() > kLongestCommand) return fail(kTooManyFilesText);
+
+  for (size_t i = 0; i < members.size(); ++i) {
+    switch (ExtractMember(outer, *members[i], files[i])) {
+      case ExtractResult::Ok: break;
+      case ExtractResult::Corrupt: return fail(kBundleDamagedText);
+      case ExtractResult::WriteFailed: return fail(kTemporaryWriteText);
+    }
+  }
 
   CapturedOutput run = bridge.runner->RunCaptured(command, kInstallLimit, bridge.timeouts.Install(total));
   if (run.status == RunStatus::TimedOut) return fail(kInstallTimedOutText);
@@ -268,8 +268,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
     std::string name = fileNameOf(expansion.installPath);
     line.ShowMessage(ExpansionProgressText(i + 1, bundle.expansions.size()), StatusKind::Progress);
     std::string target = ExpansionPhonePath(expansion);
-    const ApkArchive::Member* member = outer.find(expansion.member);
-    if (target.empty() || !member) return fail(ExpansionFailedText(name));
+    const ApkArchive::Member* member = outer.find(expansion.member);  // both checked above
     std::string local = folder.File("expansion" + std::to_string(i) + ".obb");
     if (ExtractMember(outer, *member, local) != ExtractResult::Ok) return fail(ExpansionFailedText(name));
     CapturedOutput push = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "push", local, target}),
