@@ -26,6 +26,7 @@ int runDevices(const DevicesOptions& options);
 struct InstallOptions {
   std::string serial;
   bool sd = false;
+  bool dryRun = false;  // print what would be sent, send nothing
   std::string file;
   std::string adb;
 };

@@ -1,13 +1,78 @@
-// vantaro-cli install: the main window's Install on the opened package.
+// vantaro-cli install: the main window's Install on the opened package;
+// with --dry-run, what would be sent to the phone and why, sending nothing.
 
 #include "base/text.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/device_support.h"
+#include "device/current_device.h"
+#include "install/bundle_install.h"
 #include "install/install_job.h"
 #include "install/system.h"
+#include "package/file_size.h"
 
 namespace vantaro::cli {
+namespace {
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : "、") + utf8ToGbk(item);
+  return text.empty() ? std::string("未知") : text;
+}
+
+std::string fileNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The device listing and the property query are all that reach the phone.
+int dryRun(const InstallOptions& options, const PackageInfo& info, const DeviceBridge& bridge, MessageLine& line) {
+  ResolveResult resolved = ResolveDevice(bridge, options.serial);
+  if (resolved != ResolveResult::Chosen) {
+    line.ShowMessage(ResolveFailureText(resolved), StatusKind::Error);
+    return kExitFailed;
+  }
+  std::string serial = CurrentDevice::Get();
+  if (!info.bundle) {
+    writeGbk(stdout, "将用 install 把整个安装包 " + fileNameOf(info.path) + "（" + formatFileSize(info.fileSize) +
+                         "）发送到手机 " + serial + "\n");
+    return kExitOk;
+  }
+  PhoneQuery phone = QueryPhone(bridge, serial, *info.bundle);
+  if (!phone.ok) {
+    line.ShowMessage(phone.failure, StatusKind::Error);
+    return kExitFailed;
+  }
+  const DeviceSpec& spec = phone.spec;
+  writeGbk(stdout, "手机 " + serial + "：" + releaseNameForApiLevel(spec.sdkLevel) + "（API " +
+                       std::to_string(spec.sdkLevel) + "），处理器 " + joined(spec.abis) + "，屏幕密度 " +
+                       (spec.density > 0 ? std::to_string(spec.density) + "dpi" : std::string("未知")) + "，语言 " +
+                       joined(spec.locales) + "\n");
+  SplitSelection selection = SelectSplits(*info.bundle, spec);
+  if (!selection.ok) {
+    line.ShowMessage(selection.refusal, StatusKind::Error);
+    return kExitFailed;
+  }
+  uint64_t total = 0;
+  for (const SplitChoice& choice : selection.chosen) total += choice.split->size;
+  writeGbk(stdout, "将用 " + std::string(selection.standalone ? "install" : "install-multiple") + " 发送 " +
+                       std::to_string(selection.chosen.size()) + " 个文件，共 " +
+                       formatFileSize(static_cast<int64_t>(total)) + "：\n");
+  for (size_t i = 0; i < selection.chosen.size(); ++i) {
+    const SplitChoice& choice = selection.chosen[i];
+    writeGbk(stdout, "  split" + std::to_string(i) + ".apk  " + utf8ToGbk(choice.split->member) + "（" +
+                         formatFileSize(static_cast<int64_t>(choice.split->size)) + "）  " + choice.reason + "\n");
+  }
+  if (!info.bundle->expansions.empty()) writeGbk(stdout, "安装后复制数据文件：\n");
+  for (const BundleExpansion& expansion : info.bundle->expansions) {
+    writeGbk(stdout, "  " + utf8ToGbk(expansion.member) + "（" + formatFileSize(static_cast<int64_t>(expansion.size)) +
+                         "） → " + ExpansionPhonePath(expansion) + "\n");
+  }
+  writeGbk(stdout, "（试运行：没有向手机发送任何文件）\n");
+  return kExitOk;
+}
+
+}  // namespace
 
 int runInstall(const InstallOptions& options) {
   ConsoleMessageLine line;
@@ -20,6 +85,8 @@ int runInstall(const InstallOptions& options) {
     line.ShowMessage("【错误】不是有效的APK文件，Vantaro拒绝安装", StatusKind::Error);
     return kExitFailed;
   }
+  if (options.dryRun) return dryRun(options, info, MakeBridge(options.adb), line);
+
   InstallRequest request;
   request.path = info.path;
   request.fileSize = info.fileSize;

@@ -33,8 +33,12 @@ int main(int argc, char** argv) {
   CLI::App* installCommand = app.add_subcommand("install", vantaro::gbkToUtf8("把安装包安装到手机上"));
   installCommand->add_option("-s", install.serial, serialHelp);
   installCommand->add_flag("--sd", install.sd, vantaro::gbkToUtf8("优先装到SD卡上"));
+  installCommand->add_flag("--dry-run", install.dryRun,
+                           vantaro::gbkToUtf8("只列出将发送到手机的文件及原因（拆分安装包按手机选择），不安装"));
   installCommand->add_option("--adb", install.adb, adbHelp);
-  installCommand->add_option("FILE", install.file, vantaro::gbkToUtf8("要安装的 .apk 文件"))->required();
+  installCommand->add_option("FILE", install.file,
+                             vantaro::gbkToUtf8("要安装的 .apk 文件或拆分安装包（.xapk、.apks、.apkm、.zip）"))
+      ->required();
 
   RunOptions run;
   CLI::App* runCommand = app.add_subcommand("run", vantaro::gbkToUtf8("在手机上运行已安装的应用"));

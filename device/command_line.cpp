@@ -86,16 +86,20 @@ std::string QuoteArgument(std::string_view argument) {
   return out;
 }
 
-std::string ToolCommand(std::string_view toolPath, std::initializer_list<std::string_view> arguments) {
+std::string ToolCommand(std::string_view toolPath, const std::vector<std::string>& arguments) {
   if (toolPath.empty() || toolPath.find('"') != std::string_view::npos) return std::string();
   std::string line = "\"";
   line += toolPath;
   line += '"';
-  for (std::string_view argument : arguments) {
+  for (const std::string& argument : arguments) {
     line += ' ';
     line += QuoteArgument(argument);
   }
   return line;
+}
+
+std::string ToolCommand(std::string_view toolPath, std::initializer_list<std::string_view> arguments) {
+  return ToolCommand(toolPath, std::vector<std::string>(arguments.begin(), arguments.end()));
 }
 
 std::string ShellWord(std::string_view value) {

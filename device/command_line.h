@@ -23,6 +23,7 @@ std::string QuoteArgument(std::string_view argument);
 // it, one space apart. Empty text, which no runner starts, when toolPath is
 // empty or holds a double quote (a program's element knows no escapes).
 std::string ToolCommand(std::string_view toolPath, std::initializer_list<std::string_view> arguments);
+std::string ToolCommand(std::string_view toolPath, const std::vector<std::string>& arguments);
 
 // value as one word of the phone's shell, in single quotes, so that nothing
 // in it ($, spaces, ;, wildcards) is expanded there. Empty text when the

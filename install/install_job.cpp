@@ -7,7 +7,9 @@
 #include "device/command_line.h"
 #include "device/current_device.h"
 #include "device/devices.h"
+#include "install/bundle_install.h"
 #include "install/system.h"
+#include "package/loader.h"
 
 namespace vantaro {
 
@@ -78,6 +80,18 @@ bool InstallStep(const InstallRequest& request, const InstallServices& services,
   ResolveResult resolved =
       services.resolveDevice ? services.resolveDevice() : ResolveTargetDevice(services.bridge, services.chooser);
   if (resolved != ResolveResult::Chosen) return fail(ResolveFailureText(resolved, request.noneChosenText));
+
+  // A split bundle (a zip without a manifest of its own) sends the APKs the
+  // phone needs; it is read again here, so that what is sent is what the
+  // file holds now.
+  {
+    ApkArchive outer;
+    if (outer.open(request.path) && !outer.contains("AndroidManifest.xml")) {
+      BundleResult bundle = readBundle(outer);
+      if (bundle.status == BundleStatus::Ok) return InstallBundle(request, services, line, outer, bundle.bundle);
+      if (bundle.status != BundleStatus::NotBundle) return fail(kInvalidPackageMessage);
+    }
+  }
 
   int64_t needed = request.neededMegabytes >= 0 ? request.neededMegabytes : request.fileSize / (1 << 20);
   if (!(services.freeMegabytes() > needed)) return fail(kNoSpaceText);

@@ -146,6 +146,15 @@ SplitSelection SelectSplits(const Bundle& bundle, const DeviceSpec& device) {
         bestScore = score;
       }
     }
+    // A bundle whose only APK is its base (an .xapk of one APK and its data
+    // files) is a whole APK itself.
+    bool baseAlone = !bundle.splits.empty() && std::none_of(bundle.splits.begin() + 1, bundle.splits.end(),
+                                                            [](const BundleSplit& s) { return !s.standalone; });
+    if (!best && baseAlone) {
+      out.ok = out.standalone = true;
+      out.chosen.push_back({&bundle.base(), "完整安装包：安装包只有基础包"});
+      return out;
+    }
     if (!best) {
       out.refusal = "【安装失败】这是拆分安装包，需要 Android 5.0 或更高版本的手机，这部手机是 " + release;
       return out;

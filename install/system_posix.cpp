@@ -67,6 +67,41 @@ CopyResult CopyToNewFile(const std::string& from, const std::string& to) {
 
 void RemoveFile(const std::string& path) { ::unlink(nativePath(path).c_str()); }
 
+CopyResult CreateNewFolder(const std::string& path) {
+  if (::mkdir(nativePath(path).c_str(), 0700) == 0) return CopyResult::Copied;
+  return errno == EEXIST ? CopyResult::NameTaken : CopyResult::Failed;
+}
+
+void RemoveFolder(const std::string& path) { ::rmdir(nativePath(path).c_str()); }
+
+CopyResult NewFile::create(const std::string& path) {
+  close();
+  int fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == EEXIST ? CopyResult::NameTaken : CopyResult::Failed;
+  handle_ = fd;
+  return CopyResult::Copied;
+}
+
+bool NewFile::write(const void* data, size_t size) {
+  if (handle_ == kInvalid) return false;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(static_cast<int>(handle_), bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool NewFile::close() {
+  if (handle_ == kInvalid) return true;
+  bool ok = ::close(static_cast<int>(handle_)) == 0;
+  handle_ = kInvalid;
+  return ok;
+}
+
 std::tm LocalTimeNow() {
   std::time_t now = std::time(nullptr);
   std::tm local{};

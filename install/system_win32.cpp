@@ -72,6 +72,44 @@ void RemoveFile(const std::string& path) {
   DeleteFileW(W(wide));
 }
 
+CopyResult CreateNewFolder(const std::string& path) {
+  if (CreateDirectoryW(W(Wide(path)), nullptr)) return CopyResult::Copied;
+  return GetLastError() == ERROR_ALREADY_EXISTS ? CopyResult::NameTaken : CopyResult::Failed;
+}
+
+void RemoveFolder(const std::string& path) { RemoveDirectoryW(W(Wide(path))); }
+
+CopyResult NewFile::create(const std::string& path) {
+  close();
+  HANDLE file = CreateFileW(W(Wide(path)), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CopyResult::NameTaken : CopyResult::Failed;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return CopyResult::Copied;
+}
+
+bool NewFile::write(const void* data, size_t size) {
+  if (handle_ == kInvalid) return false;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD piece = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes, piece, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool NewFile::close() {
+  if (handle_ == kInvalid) return true;
+  bool ok = CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
+  handle_ = kInvalid;
+  return ok;
+}
+
 std::tm LocalTimeNow() {
   SYSTEMTIME now;
   GetLocalTime(&now);

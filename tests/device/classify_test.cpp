@@ -79,5 +79,54 @@ TEST(Classify, CurrentPhonesCodes) {
   EXPECT_EQ(Message("adb: device 'X1' not found"), "【安装失败】请确认手机已经连接到电脑上");
 }
 
+TEST(Classify, SplitSetFailures) {
+  // As adb's install-multiple reports them: its own step, then the phone's words.
+  const std::pair<const char*, const char*> cases[] = {
+      {"adb: failed to finalize session\r\nFailure [INSTALL_FAILED_MISSING_SPLIT: Missing split for org.x]",
+       "【安装失败】APK文件不完整, 缺少拆分安装包"},
+      {"Failure [INSTALL_FAILED_NO_MATCHING_ABIS: Failed to extract native libraries, res=-113]",
+       "【安装失败】APK文件不支持该手机的处理器, 请联系APK文件的开发商"},
+      {"adb: failed to finalize session\r\nFailure [INSTALL_FAILED_INVALID_APK: Split config.xxhdpi was defined "
+       "multiple times]",
+       "【安装失败】安装包中有重复的拆分包, 请重新下载完整的安装包"},
+      {"Failure [INSTALL_FAILED_INVALID_APK: Full install must include a base package]",
+       "【安装失败】安装包缺少基础包, 请重新下载完整的安装包"},
+      {"Failure [INSTALL_FAILED_INVALID_APK: Inconsistent package org.y in /data/app/vmdl1.tmp/1.apk; expected org.x]",
+       "【安装失败】安装包中的拆分包不属于同一应用或同一版本, 请重新下载完整的安装包"},
+      {"Failure [INSTALL_FAILED_INVALID_APK: Split config.zh has inconsistent version code 6; expected 7]",
+       "【安装失败】安装包中的拆分包不属于同一应用或同一版本, 请重新下载完整的安装包"},
+      // The words on another line do not make the general text a special one.
+      {"Failure [INSTALL_FAILED_INVALID_APK]\nSplit config.xxhdpi was defined multiple times",
+       "【安装失败】无效的APK文件"},
+      {"adb: failed to create session\nError: Unknown command: install-create",
+       "【安装失败】手机没能开始安装, 请确认手机是 Android 5.0 或更高版本并允许通过USB安装"},
+      {"adb: failed to write /tmp/1/split2.apk\nFailure [connection lost]",
+       "【安装失败】拆分包没能完整传到手机上, 请检查USB连接和手机的存储空间后再试"},
+      {"Success\nadb: failed to finalize session", "【安装失败】手机没能完成安装, 请重新连接手机后再试"},
+      // A code the phone gave decides over adb's step.
+      {"adb: failed to finalize session\nFailure [INSTALL_FAILED_INSUFFICIENT_STORAGE]", "【安装失败】手机内存已满"},
+  };
+  for (const auto& [output, message] : cases) {
+    InstallOutcome outcome = ClassifyInstallOutput(output, kInstallSuccessText);
+    EXPECT_EQ(outcome.message, message) << output;
+    EXPECT_EQ(outcome.kind, StatusKind::Error) << output;
+  }
+}
+
+TEST(Classify, PushOutcome) {
+  EXPECT_TRUE(PushSucceeded("/tmp/x/expansion0.obb: 1 file pushed, 0 skipped. 4.3 MB/s (35 bytes in 0.001s)\r\n"));
+  EXPECT_TRUE(PushSucceeded("35 KB/s (35 bytes in 0.001s)\n"));  // older adb
+  // Our folder's name may hold any word.
+  EXPECT_TRUE(PushSucceeded("C:\\Users\\terror\\failed\\expansion0.obb: 1 file pushed, 0 skipped."));
+  for (const char* failed :
+       {"adb: error: failed to copy 'x.obb' to '/sdcard/Android/obb/org.x/x.obb': remote couldn't create file: "
+        "Permission denied",
+        "adb: error: cannot stat 'x.obb': No such file or directory", "error: device offline",
+        "adb: device 'SER1' not found", "failed to copy 'x.obb' to '/sdcard/x.obb': No space left on device", "",
+        "x.obb: 1 file pushed, 0 skipped.\nadb: error: connection lost", "* daemon started successfully"}) {
+    EXPECT_FALSE(PushSucceeded(failed)) << failed;
+  }
+}
+
 }  // namespace
 }  // namespace vantaro

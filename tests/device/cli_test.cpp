@@ -82,6 +82,35 @@ TEST(Cli, InstallFailures) {
   EXPECT_TRUE(Has(run.output, "【错误】不是有效的APK文件，Vantaro拒绝安装")) << run.output;
 }
 
+TEST(Cli, DryRunShowsTheChoiceAndSendsNothing) {
+  const std::string xapk = test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/bundles/sample.xapk");
+  FakeAdb adb("match devices\nout SER1\\tdevice\\n\\n\n"
+              "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [33]\\n[ro.product.cpu.abilist]: "
+              "[arm64-v8a,armeabi-v7a]\\n[ro.sf.lcd_density]: [480]\\n[persist.sys.locale]: [zh-CN]\\n\n"
+              "match *\nout Success\n");
+  CliRun run = Cli(adb, "install --dry-run " + xapk);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  for (const char* shown : {"install-multiple 发送 5 个文件", "split0.apk  base.apk（8.40 KB）  基础包",
+                            "split1.apk  camera.apk", "功能模块", "split2.apk  config.arm64_v8a.apk",
+                            "手机处理器 arm64-v8a", "split3.apk  config.xxhdpi.apk", "与手机屏幕密度相同 480dpi",
+                            "split4.apk  config.zh.apk", "手机语言 zh",
+                            "→ /sdcard/Android/obb/org.fixture.bundle/main.7.org.fixture.bundle.obb"}) {
+    EXPECT_TRUE(Has(run.output, shown)) << gbkToUtf8(shown) << "\n" << run.output;
+  }
+  EXPECT_FALSE(Has(run.output, "config.xhdpi.apk")) << run.output;
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
+  EXPECT_EQ(adb.Sent(), Lines{});
+
+  // A phone the bundle cannot serve: the refusal, and still nothing sent.
+  FakeAdb old("match devices\nout SER1\\tdevice\\n\\n\n"
+              "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [19]\\n[ro.product.cpu.abi]: [armeabi-v7a]\\n\n"
+              "match *\nout Success\n");
+  run = Cli(old, "install --dry-run " + xapk);
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_TRUE(Has(run.output, "Android 5.0")) << run.output;
+  EXPECT_EQ(old.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
+}
+
 TEST(Cli, RunStartsThePackage) {
   FakeAdb adb(kOnePhone);
   CliRun run = Cli(adb, "run " + Fixture("demo.apk"));

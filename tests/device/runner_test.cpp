@@ -64,9 +64,9 @@ TEST(RunCaptured, LongCommandLineRunsInFull) {
 }
 
 TEST(RunCaptured, HungChildIsEndedAtItsTimeOut) {
-  FakeAdb adb("match -s SER1 install *\nhang\n");
+  FakeAdb adb("match -s SER1 shell *\nhang\n");
   auto before = std::chrono::steady_clock::now();
-  CapturedOutput run = RunTool(adb.path(), {"-s", "SER1", "install", "x.apk"}, kInstallLimit, 3000);
+  CapturedOutput run = RunTool(adb.path(), {"-s", "SER1", "shell", "sleep", "60"}, kInstallLimit, 3000);
   EXPECT_GE(ElapsedMs(before), 3000);
   EXPECT_LT(ElapsedMs(before), 10000);
   EXPECT_EQ(run.status, RunStatus::TimedOut);

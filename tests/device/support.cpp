@@ -68,6 +68,8 @@ std::string FakeAdb::path() const { return NativePath(FAKE_ADB_PATH); }
 
 std::vector<std::string> FakeAdb::Log() const { return Lines(ReadFile(log_)); }
 
+std::vector<std::string> FakeAdb::Sent() const { return Lines(ReadFile(log_ + ".files")); }
+
 std::vector<std::string> FakeAdb::RawLog() const { return Lines(ReadFile(log_ + ".raw")); }
 
 std::vector<std::string> FakeAdb::WaitForLog(size_t count, unsigned ms) const {

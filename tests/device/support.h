@@ -3,9 +3,11 @@
 // per test, and the few platform services the tests need themselves.
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "install/install_job.h"
 
 namespace vantaro::test {
@@ -14,6 +16,8 @@ namespace vantaro::test {
 void SetEnvironment(const std::string& name, const std::string& value);
 bool MakeFolder(const std::string& path);
 void RemoveTree(const std::string& path);
+// The names in a folder (not "." and ".."), sorted.
+std::vector<std::string> FolderEntries(const std::string& path);
 bool ProcessAlive(long pid);
 void KillProcess(long pid);
 // Runs a command line (GBK, split as the runner splits it) with standard
@@ -92,6 +96,9 @@ class FakeAdb {
   std::vector<std::string> RawLog() const;
   // Waits up to ms for the log to hold count lines.
   std::vector<std::string> WaitForLog(size_t count, unsigned ms) const;
+  // The files it was given to send to the phone, in order: "VERB SIZE CRC
+  // NAME" (see tools/fake-adb).
+  std::vector<std::string> Sent() const;
   // Process ids of holders and endless writers it started.
   std::vector<long> Lingering() const;
   const TempFolder& folder() const { return folder_; }
@@ -115,6 +122,9 @@ struct Message {
   StatusKind kind;
   bool operator==(const Message& o) const { return text == o.text && kind == o.kind; }
 };
+inline void PrintTo(const Message& m, std::ostream* out) {
+  *out << "{\"" << gbkToUtf8(m.text) << "\", kind " << static_cast<int>(m.kind) << "}";
+}
 
 class RecordingLine : public MessageLine {
  public:

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/file.h"
@@ -24,6 +25,15 @@ bool MakeFolder(const std::string& path) { return mkdir(nativePath(path).c_str()
 void RemoveTree(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove_all(nativePath(path), ignored);
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(nativePath(path), error))
+    names.push_back(nativeToGbkPath(entry.path().filename().string()));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool ProcessAlive(long pid) {

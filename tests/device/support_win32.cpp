@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/text.h"
@@ -38,6 +39,23 @@ void RemoveTree(const std::string& path) {
     FindClose(find);
   }
   RemoveDirectoryW(W(folder).c_str());
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(W(folder + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = wideToGbkPath(reinterpret_cast<const char16_t*>(entry.cFileName));
+      if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool ProcessAlive(long pid) {

@@ -50,6 +50,14 @@ TEST(SplitSelect, ChoosesWhatEachPhoneNeeds) {
   EXPECT_NE(s.refusal.find("Android 5.0"), std::string::npos);
   EXPECT_NE(s.refusal.find("Android 4.4"), std::string::npos);
 
+  // One APK and its data files: that APK is whole, and goes alone.
+  Bundle single = fixtureBundle("sample.xapk");
+  single.splits.resize(1);
+  s = SelectSplits(single, phone(19, {"armeabi-v7a"}, 320, {"zh-CN"}));
+  ASSERT_TRUE(s.ok) << s.refusal;
+  EXPECT_TRUE(s.standalone);
+  EXPECT_EQ(members(s), std::vector<std::string>{"base.apk"});
+
   // A bundle that has only arm64 code on a 32-bit phone: refused, naming both.
   Bundle only64 = apks;
   only64.splits.erase(std::remove_if(only64.splits.begin(), only64.splits.end(),

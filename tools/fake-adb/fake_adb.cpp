@@ -23,6 +23,14 @@
 // Lines starting with "#" and empty lines are ignored. A command line no
 // rule matches gets a note on standard error and exit code 1.
 //
+// Files sent to the phone: for "install" and "install-multiple" every
+// argument ending with ".apk", for "push" every argument but the options and
+// the last (the phone's path), is read as a local file, as adb reads it.
+// Each gets a line in the log path with ".files" appended: the command word,
+// the file's size, its CRC-32 (8 lowercase hex digits) and its name without
+// the folder, one space apart. A file that cannot be read is answered as adb
+// answers it ("adb: failed to stat ...", exit code 1), whatever the scenario.
+//
 // Log (path from FAKE_ADB_LOG, else fake-adb.log beside the program): one
 // line per run, the command line as above. Beside it, the log path with
 // ".raw" appended gets the whole command line as this process received it,
@@ -32,6 +40,8 @@
 // process ids of holders, endless writers and hanging runs go to the log
 // path with ".holders" appended, one a line, so that tests can make sure
 // they end.
+
+#include <zlib.h>
 
 #include <cstdlib>
 #include <string>
@@ -170,6 +180,55 @@ std::string Setting(const char* variable, const char* fileName) {
   return value.empty() ? OwnFolder() + fileName : value;
 }
 
+bool EndsWithApk(const std::string& arg) {
+  if (arg.size() < 4) return false;
+  std::string tail = arg.substr(arg.size() - 4);
+  for (char& c : tail)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return tail == ".apk";
+}
+
+// The local files of an install or push command line (after "-s SERIAL").
+std::vector<std::string> LocalFiles(const std::vector<std::string>& args, std::string& verb) {
+  size_t at = 0;
+  while (at < args.size() && args[at].size() > 1 && args[at][0] == '-') at += args[at] == "-s" ? 2 : 1;
+  std::vector<std::string> files;
+  if (at >= args.size()) return files;
+  verb = args[at];
+  if (verb == "install" || verb == "install-multiple") {
+    for (size_t i = at + 1; i < args.size(); ++i)
+      if (EndsWithApk(args[i])) files.push_back(args[i]);
+  } else if (verb == "push") {
+    for (size_t i = at + 1; i + 1 < args.size(); ++i)
+      if (args[i].empty() || args[i][0] != '-') files.push_back(args[i]);
+  }
+  return files;
+}
+
+// "SIZE CRC" of a file; false when it cannot be read.
+bool Describe(const std::string& path, std::string& description) {
+  FILE* file = OpenFile(path, "rb");
+  if (!file) return false;
+  uLong crc = crc32(0, nullptr, 0);
+  unsigned long long size = 0;
+  unsigned char buffer[65536];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    crc = crc32(crc, buffer, static_cast<uInt>(n));
+    size += n;
+  }
+  bool ok = !std::ferror(file);
+  std::fclose(file);
+  char text[64];
+  std::snprintf(text, sizeof text, "%llu %08lx", size, static_cast<unsigned long>(crc));
+  description = text;
+  return ok;
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 }  // namespace fakeadb
 
@@ -182,6 +241,16 @@ int main(int argc, char** argv) {
   std::string log = Setting("FAKE_ADB_LOG", "fake-adb.log");
   AppendLine(log, command);
   AppendLine(log + ".raw", RawCommandLine(argc, argv));
+
+  std::string verb;
+  for (const std::string& file : LocalFiles(args, verb)) {
+    std::string description;
+    if (!Describe(file, description)) {
+      Write(2, "adb: failed to stat " + file + ": No such file or directory\n");
+      return 1;
+    }
+    AppendLine(log + ".files", verb + " " + description + " " + BaseName(file));
+  }
 
   const Rule* rule = nullptr;
   std::vector<Rule> rules = ReadScenario(Setting("FAKE_ADB_SCENARIO", "fake-adb.scenario"));
