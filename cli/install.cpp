@@ -43,12 +43,12 @@ int dryRun(const InstallOptions& options, const PackageInfo& info, const DeviceB
     line.ShowMessage(phone.failure, StatusKind::Error);
     return kExitFailed;
   }
-  const DeviceSpec& spec = phone.spec;
-  writeGbk(stdout, "手机 " + serial + "：" + releaseNameForApiLevel(spec.sdkLevel) + "（API " +
-                       std::to_string(spec.sdkLevel) + "），处理器 " + joined(spec.abis) + "，屏幕密度 " +
-                       (spec.density > 0 ? std::to_string(spec.density) + "dpi" : std::string("未知")) + "，语言 " +
-                       joined(spec.locales) + "\n");
-  SplitSelection selection = SelectSplits(*info.bundle, spec);
+  const DeviceSpec& traits = phone.traits;
+  writeGbk(stdout, "手机 " + serial + "：" + releaseNameForApiLevel(traits.sdkLevel) + "（API " +
+                       std::to_string(traits.sdkLevel) + "），处理器 " + joined(traits.abis) + "，屏幕密度 " +
+                       (traits.density > 0 ? std::to_string(traits.density) + "dpi" : std::string("未知")) + "，语言 " +
+                       joined(traits.locales) + "\n");
+  SplitSelection selection = SelectSplits(*info.bundle, traits);
   if (!selection.ok) {
     line.ShowMessage(selection.refusal, StatusKind::Error);
     return kExitFailed;

@@ -145,19 +145,19 @@ PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, con
     query.failure = kToolMissingText;
     return query;
   }
-  query.spec = ParseDeviceSpec(listing.output);
-  if (query.spec.sdkLevel <= 0 && query.spec.abis.empty()) {
+  query.traits = ParseDeviceSpec(listing.output);
+  if (query.traits.sdkLevel <= 0 && query.traits.abis.empty()) {
     query.failure = unreadablePhoneText(listing.output);
     return query;
   }
   bool densitySplits = std::any_of(bundle.splits.begin(), bundle.splits.end(),
                                    [](const BundleSplit& s) { return s.kind == SplitKind::Density && !s.standalone; });
-  bool splitsInstalled = query.spec.sdkLevel <= 0 || query.spec.sdkLevel >= 21;
-  if (query.spec.density == 0 && densitySplits && splitsInstalled) {
+  bool splitsInstalled = query.traits.sdkLevel <= 0 || query.traits.sdkLevel >= 21;
+  if (query.traits.density == 0 && densitySplits && splitsInstalled) {
     CapturedOutput wm = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "wm", "density"}),
                                                    kListingLimit, bridge.timeouts.propertyMs);
     // Without an answer the choice falls back to the baseline density.
-    if (wm.status == RunStatus::Started) query.spec.density = ParseWmDensity(wm.output);
+    if (wm.status == RunStatus::Started) query.traits.density = ParseWmDensity(wm.output);
   }
   query.ok = true;
   return query;
@@ -209,7 +209,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
 
   PhoneQuery phone = QueryPhone(bridge, serial, bundle);
   if (!phone.ok) return fail(phone.failure);
-  SplitSelection selection = SelectSplits(bundle, phone.spec);
+  SplitSelection selection = SelectSplits(bundle, phone.traits);
   if (!selection.ok) return fail(selection.refusal);
 
   // The members, found again in this archive, and what they need.
@@ -239,7 +239,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   if (!folder.Create(temporary, services.localTime())) return fail(kTemporaryFolderText);
   std::vector<std::string> files;
   for (size_t i = 0; i < members.size(); ++i) files.push_back(folder.File("split" + std::to_string(i) + ".apk"));
-  bool sdOption = request.replace && request.sdBoxTicked && request.sdCardAllowed && phone.spec.sdkLevel >= 8;
+  bool sdOption = request.replace && request.sdBoxTicked && request.sdCardAllowed && phone.traits.sdkLevel >= 8;
   std::vector<std::string> arguments{"-s", serial, selection.standalone ? "install" : "install-multiple"};
   if (request.replace) arguments.push_back("-r");
   if (sdOption) arguments.push_back("-s");

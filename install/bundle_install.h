@@ -27,7 +27,7 @@ constexpr size_t kPropertyListingLimit = 1u << 20;
 // What the phone is, for the split choice.
 struct PhoneQuery {
   bool ok = false;
-  DeviceSpec spec;
+  DeviceSpec traits;
   std::string failure;  // the Error text when not ok
 };
 

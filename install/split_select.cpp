@@ -78,23 +78,23 @@ DeviceSpec ParseDeviceSpec(std::string_view listing) {
     auto it = props.find(key);
     return it == props.end() ? std::string() : it->second;
   };
-  DeviceSpec spec;
-  spec.sdkLevel = ParseLeadingInt(get("ro.build.version.sdk"));
+  DeviceSpec traits;
+  traits.sdkLevel = ParseLeadingInt(get("ro.build.version.sdk"));
   std::string abis = get("ro.product.cpu.abilist");
   if (abis.empty()) abis = get("ro.product.cpu.abi") + "," + get("ro.product.cpu.abi2");
   for (size_t start = 0; start <= abis.size();) {
     size_t end = abis.find(',', start);
     std::string abi(trim(std::string_view(abis).substr(start, end == std::string::npos ? std::string::npos : end - start)));
-    if (!abi.empty() && std::find(spec.abis.begin(), spec.abis.end(), abi) == spec.abis.end()) spec.abis.push_back(abi);
+    if (!abi.empty() && std::find(traits.abis.begin(), traits.abis.end(), abi) == traits.abis.end()) traits.abis.push_back(abi);
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  spec.density = ParseLeadingInt(get("ro.sf.lcd_density"));
-  if (spec.density < 0) spec.density = 0;
+  traits.density = ParseLeadingInt(get("ro.sf.lcd_density"));
+  if (traits.density < 0) traits.density = 0;
   for (const char* key : {"persist.sys.locale", "ro.product.locale"}) {
     std::string locale = get(key);
-    if (!locale.empty() && std::find(spec.locales.begin(), spec.locales.end(), locale) == spec.locales.end())
-      spec.locales.push_back(locale);
+    if (!locale.empty() && std::find(traits.locales.begin(), traits.locales.end(), locale) == traits.locales.end())
+      traits.locales.push_back(locale);
   }
   // Phones before Android 5 keep language and country apart.
   for (const auto& [language, country] : {std::pair{"persist.sys.language", "persist.sys.country"},
@@ -103,9 +103,9 @@ DeviceSpec ParseDeviceSpec(std::string_view listing) {
     if (l.empty()) continue;
     std::string c = get(country);
     std::string locale = c.empty() ? l : l + "-" + c;
-    if (std::find(spec.locales.begin(), spec.locales.end(), locale) == spec.locales.end()) spec.locales.push_back(locale);
+    if (std::find(traits.locales.begin(), traits.locales.end(), locale) == traits.locales.end()) traits.locales.push_back(locale);
   }
-  return spec;
+  return traits;
 }
 
 int ParseWmDensity(std::string_view output) {

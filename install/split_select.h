@@ -22,7 +22,7 @@ struct DeviceSpec {
   std::vector<std::string> locales;  // "zh-CN", "en-US"
 };
 
-// The spec from a phone's "getprop" listing; density from ro.sf.lcd_density
+// The traits from a phone's "getprop" listing; density from ro.sf.lcd_density
 // (0 when the listing lacks it; ask "wm density" then).
 DeviceSpec ParseDeviceSpec(std::string_view getpropListing);
 // The density "wm density" prints ("Physical density: 480", maybe an
