@@ -84,6 +84,7 @@ MainWindow::MainWindow(std::string commandLine, std::string programFolder, Share
 
 MainWindow::~MainWindow() {
   // The window is gone or going: no worker may outlive this object.
+  stopCodeScans(true);
   runCommand_.Close();
   if (installThread_.joinable()) installThread_.join();
 }
@@ -169,9 +170,75 @@ void MainWindow::warnIfToolMissing() {
 }
 
 void MainWindow::openPackage(const std::string& path, bool sizeShown) {
-  PackageLoader(package_, *this, catalog_).load(path, sizeShown);
+  // Whatever still scans the last package's code is no longer wanted.
+  ++loadGeneration_;
+  stopCodeScans(false);
+  PackageLoader loader(package_, *this, catalog_);
+  loader.setCodeScanLater(true);
+  loader.load(path, sizeShown);
   // An encrypted .apkm is no invalid file: Install says again what it is.
   refusal_ = lastMessage_ == kEncryptedApkmMessage ? kEncryptedApkmMessage : kRefusedPackageText;
+  if (const std::optional<PendingCodeScan>& pending = loader.pendingScan()) startCodeScan(pending->path, pending->sections);
+}
+
+void MainWindow::startCodeScan(const std::string& path, FindingSections sections) {
+  pendingSections_ = sections;
+  auto job = std::make_unique<CodeScanJob>();
+  CodeScanJob* state = job.get();
+  // The worker's own copies: it never reads package_ nor touches a control.
+  std::vector<SdkFinding> known = package_.sdks;
+  unsigned generation = loadGeneration_;
+  try {
+    job->thread = std::thread([this, state, path, generation, known = std::move(known)]() mutable {
+      CodeScanStatus status = CodeScanStatus::Cancelled;
+      try {
+        status = scanPackageFile(path, SdkCatalog::Builtin(), known, &state->cancel);
+      } catch (const std::exception&) {
+        status = CodeScanStatus::Incomplete;  // out of memory: what was found stands
+      }
+      if (status != CodeScanStatus::Cancelled && !state->cancel) {
+        post([this, generation, known = std::move(known), status]() mutable {
+          finishCodeScan(generation, std::move(known), status);
+        });
+      }
+      state->done = true;
+    });
+  } catch (const std::system_error&) {
+    // No worker: the sections show what the manifest gave.
+    finishCodeScan(generation, package_.sdks, CodeScanStatus::Incomplete);
+    return;
+  }
+  codeScans_.push_back(std::move(job));
+}
+
+void MainWindow::stopCodeScans(bool wait) {
+  for (auto& job : codeScans_) job->cancel = true;
+  // Workers that have ended are joined now; the others, told to stop, end
+  // within one dex member and are joined at the next load or at the end.
+  for (auto it = codeScans_.begin(); it != codeScans_.end();) {
+    if (wait || (*it)->done) {
+      if ((*it)->thread.joinable()) (*it)->thread.join();
+      it = codeScans_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void MainWindow::finishCodeScan(unsigned generation, std::vector<SdkFinding> findings, CodeScanStatus status) {
+  // A result for a package no longer shown, or with nothing waiting for it.
+  if (generation != loadGeneration_ || pendingSections_.ads == kReportRoot) return;
+  applyCodeScan(package_, std::move(findings), status);
+  removeChildren(pendingSections_.ads);
+  removeChildren(pendingSections_.analytics);
+  fillFindingSections(package_, *this, pendingSections_);
+  pendingSections_ = FindingSections{};
+}
+
+void MainWindow::removeChildren(ReportItem item) {
+  HWND tree = tree_.handle();
+  while (LRESULT child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, static_cast<LPARAM>(item)))
+    SendMessageW(tree, TVM_DELETEITEM, 0, child);
 }
 
 // ------------------------------------------------------------------ display

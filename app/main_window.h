@@ -8,8 +8,10 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/async_command.h"
 #include "device/resolve.h"
@@ -18,6 +20,8 @@
 #include "package/display.h"
 #include "package/package_info.h"
 #include "package/permissions.h"
+#include "package/report.h"
+#include "package/sdk_scan.h"
 #include "skin/buttons.h"
 #include "skin/frame_skin.h"
 #include "skin/labels.h"
@@ -52,6 +56,18 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   void bindControls();
   void openPackage(const std::string& path, bool sizeShown);
   void warnIfToolMissing();
+
+  // The SDK scan of the code, on a worker: started after a load has shown
+  // its summary, stopped when another package is opened or the window goes.
+  struct CodeScanJob {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::thread thread;
+  };
+  void startCodeScan(const std::string& path, FindingSections sections);
+  void stopCodeScans(bool wait);
+  void finishCodeScan(unsigned generation, std::vector<SdkFinding> findings, CodeScanStatus status);
+  void removeChildren(ReportItem item);
 
   // PackageDisplay: the summary column, the message line, icon and tree.
   void setText(int controlId, const std::string& text) override;
@@ -97,6 +113,11 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   const char* refusal_ = kRefusedPackageText;  // what Install says while package_ is refused
   PermissionCatalog catalog_;
   DeviceBridge bridge_;
+  // Each load counts one up: a scan's result is only taken for the load it
+  // was started for.
+  unsigned loadGeneration_ = 0;
+  FindingSections pendingSections_;
+  std::vector<std::unique_ptr<CodeScanJob>> codeScans_;  // the last one may still be wanted
   std::atomic<bool> installIdle_{true};
   std::thread installThread_;
   LaunchSink launch_;         // runBusy and runOutput

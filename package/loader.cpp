@@ -75,6 +75,7 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
   if (!sizeShown) display_.setText(kFileSizeField, "");
   display_.setIcon(nullptr, 0);
   display_.clearReport();
+  pending_.reset();
 
   std::string path = unquote(rawPath);
   if (!hasPackageExtension(path)) return reject();
@@ -94,6 +95,7 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
   } catch (const std::exception&) {
     // Out of memory somewhere in the analysis: the package is not shown.
     display_.clearReport();
+    pending_.reset();
     reject();
   }
 }
@@ -136,9 +138,20 @@ void PackageLoader::loadArchive(const std::string& path) {
   }
   if (!analyzeArchive(*apk, path)) return;
   if (info_.bundle) addFeatureSplits(outer);
+  // Manifest keys and class probes of every part first, then the code.
+  if (scanCode_) {
+    std::vector<SdkFinding> findings = info_.sdks;
+    const Bundle* bundle = info_.bundle ? &*info_.bundle : nullptr;
+    CodeScanStatus status = scanPackageCode(*apk, bundle ? &outer : nullptr, bundle, SdkCatalog::Builtin(), findings);
+    applyCodeScan(info_, std::move(findings), status);
+  }
 
   buildPermissionSection(info_, catalog_, display_);
-  buildFindingSections(info_, display_);
+  if (scanLater_ && !scanCode_ && info_.usesInternet) {
+    pending_ = PendingCodeScan{path, buildPendingFindingSections(display_)};
+  } else {
+    buildFindingSections(info_, display_);
+  }
   if (info_.bundle) buildCompositionSection(*info_.bundle, display_);
   showSdCardSupport(info_, display_);
   if (info_.analysisOk) display_.setMessage(info_.label + "就绪", StatusKind::Progress);
@@ -149,24 +162,26 @@ void PackageLoader::probeClasses(const ApkArchive& archive) {
     if (archive.contains(kAdClassProbes[i].member)) info_.addSdk(kAdClassProbes[i].name, "广告", kAdClassProbes[i].member);
 }
 
-void PackageLoader::scanClasses(const ApkArchive& archive) {
-  if (!scanCode_) return;
+void applyCodeScan(PackageInfo& info, std::vector<SdkFinding> findings, CodeScanStatus status) {
   using CodeScan = PackageInfo::CodeScan;
-  switch (vantaro::scanCode(archive, SdkCatalog::Builtin(), info_.sdks)) {
+  switch (status) {
+    case CodeScanStatus::Cancelled:
+      return;
     case CodeScanStatus::Ok:
-      if (info_.codeScan != CodeScan::Incomplete) info_.codeScan = CodeScan::Ok;
+      info.codeScan = CodeScan::Ok;
       break;
     case CodeScanStatus::Incomplete:
-      info_.codeScan = CodeScan::Incomplete;
+      info.codeScan = CodeScan::Incomplete;
       break;
     case CodeScanStatus::NoCode:
-      if (info_.codeScan == CodeScan::NotRun) info_.codeScan = CodeScan::NoCode;
+      info.codeScan = CodeScan::NoCode;
       break;
   }
+  info.sdks = std::move(findings);
   // The findings of the code join the lists the report shows.
-  info_.adNetworks.clear();
-  info_.analytics.clear();
-  for (const SdkFinding& f : info_.sdks) (f.kind == "广告" ? info_.adNetworks : info_.analytics).push_back(f.name);
+  info.adNetworks.clear();
+  info.analytics.clear();
+  for (const SdkFinding& f : info.sdks) (f.kind == "广告" ? info.adNetworks : info.analytics).push_back(f.name);
 }
 
 void PackageLoader::addFeatureSplits(const ApkArchive& outer) {
@@ -181,7 +196,6 @@ void PackageLoader::addFeatureSplits(const ApkArchive& outer) {
     }
     if (std::optional<std::string> xml = decodeBinaryXml(bytes.data(), bytes.size())) analyzeFeatureManifest(*xml, info_);
     probeClasses(feature);
-    scanClasses(feature);
   }
 }
 
@@ -212,7 +226,6 @@ bool PackageLoader::analyzeArchive(ApkArchive& archive, const std::string& path)
 
   resolveResources(archive);
   probeClasses(archive);
-  scanClasses(archive);
   return true;
 }
 

@@ -3,11 +3,14 @@
 // summary fields, icon, report tree and, on failure, the message line.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "package/display.h"
 #include "package/package_info.h"
 #include "package/permissions.h"
+#include "package/report.h"
+#include "package/sdk_scan.h"
 
 namespace vantaro {
 
@@ -39,6 +42,18 @@ constexpr size_t kMaxIconSize = 16u << 20;
 // True when bytes start like a PNG, JPEG, GIF or BMP image.
 bool isRasterImage(const uint8_t* bytes, size_t length);
 
+// Takes the findings of a code scan (those of info.sdks first, then the
+// code's) into info: sdks, adNetworks, analytics and codeScan. A cancelled
+// scan changes nothing.
+void applyCodeScan(PackageInfo& info, std::vector<SdkFinding> findings, CodeScanStatus status);
+
+// A code scan left for later (setCodeScanLater): the file to scan and the
+// two finding sections that wait for its result.
+struct PendingCodeScan {
+  std::string path;
+  FindingSections sections;
+};
+
 class PackageLoader {
  public:
   PackageLoader(PackageInfo& info, PackageDisplay& display, const PermissionCatalog& catalog)
@@ -50,6 +65,12 @@ class PackageLoader {
   // Whether the load also reads the classes of the code for SDKs (inflating
   // every classes*.dex); off by default, so that the load itself stays quick.
   void setCodeScan(bool on) { scanCode_ = on; }
+  // Instead, leave the scan to the caller: the finding sections then say
+  // kAnalysing, and pendingScan() tells what to scan and what to fill with
+  // fillFindingSections afterwards. Nothing is pending for a refused file or
+  // a package without internet access (its sections say "没有找到" either way).
+  void setCodeScanLater(bool on) { scanLater_ = on; }
+  const std::optional<PendingCodeScan>& pendingScan() const { return pending_; }
 
  private:
   void reject();
@@ -60,7 +81,6 @@ class PackageLoader {
   bool analyzeArchive(class ApkArchive& archive, const std::string& path);
   void addFeatureSplits(const class ApkArchive& outer);
   void probeClasses(const class ApkArchive& archive);
-  void scanClasses(const class ApkArchive& archive);
   void resolveResources(class ApkArchive& archive);
   void readIcon(class ApkArchive& archive);
 
@@ -68,6 +88,8 @@ class PackageLoader {
   PackageDisplay& display_;
   const PermissionCatalog& catalog_;
   bool scanCode_ = false;
+  bool scanLater_ = false;
+  std::optional<PendingCodeScan> pending_;
 };
 
 }  // namespace vantaro

@@ -16,6 +16,7 @@ const char* const kAnalyticsSection = "统计信息";
 const char* const kNothingFound = "没有找到";
 const char* const kCompositionSection = "安装包组成";
 const char* const kCodeUnreadable = "部分代码无法读取，结果可能不完整";
+const char* const kAnalysing = "正在分析…";
 
 void buildInitialSections(PackageDisplay& display) {
   display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
@@ -34,9 +35,8 @@ void buildPermissionSection(const PackageInfo& info, const PermissionCatalog& ca
   display.expandReportItem(root);
 }
 
-void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
-  ReportItem ads = display.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning);
-  ReportItem analytics = display.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation);
+void fillFindingSections(const PackageInfo& info, PackageDisplay& display, FindingSections sections) {
+  ReportItem ads = sections.ads, analytics = sections.analytics;
   if (info.usesInternet) {
     for (const std::string& name : info.analytics) display.insertReportItem(analytics, name, kImageNone);
     for (const std::string& name : info.adNetworks) display.insertReportItem(ads, name, kImageNone);
@@ -52,6 +52,24 @@ void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
   }
   display.expandReportItem(ads);
   display.expandReportItem(analytics);
+}
+
+void buildFindingSections(const PackageInfo& info, PackageDisplay& display) {
+  FindingSections sections;
+  sections.ads = display.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning);
+  sections.analytics = display.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation);
+  fillFindingSections(info, display, sections);
+}
+
+FindingSections buildPendingFindingSections(PackageDisplay& display) {
+  FindingSections sections;
+  sections.ads = display.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning);
+  sections.analytics = display.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation);
+  display.insertReportItem(sections.ads, kAnalysing, kImageNone);
+  display.insertReportItem(sections.analytics, kAnalysing, kImageNone);
+  display.expandReportItem(sections.ads);
+  display.expandReportItem(sections.analytics);
+  return sections;
 }
 
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display) {

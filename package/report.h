@@ -15,11 +15,23 @@ extern const char* const kAnalyticsSection;
 extern const char* const kNothingFound;
 extern const char* const kCompositionSection;  // "安装包组成"
 extern const char* const kCodeUnreadable;      // under the finding sections when a dex could not be read
+extern const char* const kAnalysing;           // "正在分析…": the finding sections while the code is scanned
+
+// The two finding sections of a report.
+struct FindingSections {
+  ReportItem ads = kReportRoot;
+  ReportItem analytics = kReportRoot;
+};
 
 // The three empty sections a window shows before any package is loaded.
 void buildInitialSections(PackageDisplay& display);
 void buildPermissionSection(const PackageInfo& info, const PermissionCatalog& catalog, PackageDisplay& display);
 void buildFindingSections(const PackageInfo& info, PackageDisplay& display);
+// The finding sections with kAnalysing as their only line, expanded.
+FindingSections buildPendingFindingSections(PackageDisplay& display);
+// The lines of the finding sections, as buildFindingSections gives them,
+// under sections that have none (the caller removed kAnalysing).
+void fillFindingSections(const PackageInfo& info, PackageDisplay& display, FindingSections sections);
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display);
 // For a split bundle: the base and every split with its kind and size, and
 // each expansion file with its size and where it goes on the phone.

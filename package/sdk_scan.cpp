@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "package/apk_archive.h"
+#include "package/bundle.h"
 #include "package/dex.h"
 
 namespace vantaro {
@@ -64,7 +65,9 @@ SdkCatalog SdkCatalog::Parse(std::string_view text) {
   return catalog;
 }
 
-CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings) {
+CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                        const std::atomic<bool>* cancel) {
+  auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
   std::vector<std::pair<int, const ApkArchive::Member*>> dexes;
   for (size_t i = 0; i < archive.memberCount(); ++i) {
     const ApkArchive::Member& m = archive.member(i);
@@ -79,6 +82,7 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
   CodeScanStatus status = CodeScanStatus::Ok;
   std::vector<uint8_t> bytes;
   for (const auto& dex : dexes) {
+    if (cancelled()) return CodeScanStatus::Cancelled;
     DexIndex index;
     if (archive.read(*dex.second, kMaxDexSize, bytes) != ApkArchive::ReadResult::Ok ||
         !index.open(bytes.data(), bytes.size())) {
@@ -86,6 +90,7 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
       continue;
     }
     for (const Sdk& sdk : catalog.sdks()) {
+      if (cancelled()) return CodeScanStatus::Cancelled;
       if (known(sdk.name)) continue;
       for (const std::string& prefix : sdk.prefixes) {
         std::string evidence = index.firstClassWithPrefix(prefix);
@@ -96,6 +101,51 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
     }
   }
   return status;
+}
+
+namespace {
+
+// The status of several parts together: Cancelled, then Incomplete, then Ok
+// (some code read), then NoCode.
+CodeScanStatus combine(CodeScanStatus a, CodeScanStatus b) {
+  for (CodeScanStatus s : {CodeScanStatus::Cancelled, CodeScanStatus::Incomplete, CodeScanStatus::Ok})
+    if (a == s || b == s) return s;
+  return CodeScanStatus::NoCode;
+}
+
+}  // namespace
+
+CodeScanStatus scanPackageCode(const ApkArchive& apk, const ApkArchive* outer, const Bundle* bundle,
+                               const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                               const std::atomic<bool>* cancel) {
+  CodeScanStatus status = scanCode(apk, catalog, findings, cancel);
+  if (!outer || !bundle) return status;
+  uint64_t inflated = 0;
+  for (const BundleSplit& split : bundle->splits) {
+    if (status == CodeScanStatus::Cancelled) break;
+    if (split.kind != SplitKind::Feature) continue;
+    ApkArchive feature;
+    if (!openNestedArchive(*outer, split.member, kMaxNestedInflate, inflated, feature)) {
+      status = combine(status, CodeScanStatus::Incomplete);
+      continue;
+    }
+    status = combine(status, scanCode(feature, catalog, findings, cancel));
+  }
+  return status;
+}
+
+CodeScanStatus scanPackageFile(const std::string& path, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                               const std::atomic<bool>* cancel) {
+  ApkArchive outer;
+  if (!outer.open(path)) return CodeScanStatus::Incomplete;
+  if (outer.contains("AndroidManifest.xml")) return scanPackageCode(outer, nullptr, nullptr, catalog, findings, cancel);
+  BundleResult bundle = readBundle(outer);
+  if (bundle.status != BundleStatus::Ok) return CodeScanStatus::Incomplete;
+  ApkArchive base;
+  uint64_t inflated = 0;
+  if (!openNestedArchive(outer, bundle.bundle.base().member, kMaxNestedInflate, inflated, base))
+    return CodeScanStatus::Incomplete;
+  return scanPackageCode(base, &outer, &bundle.bundle, catalog, findings, cancel);
 }
 
 }  // namespace vantaro

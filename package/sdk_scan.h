@@ -3,6 +3,7 @@
 // a package carries, found by class-name prefix in its classes*.dex members.
 // The catalogue is the data file package/sdk_catalog.tsv, compiled in.
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace vantaro {
 
 class ApkArchive;
+struct Bundle;
 
 struct Sdk {
   std::string id;
@@ -43,6 +45,7 @@ enum class CodeScanStatus {
   Ok,          // every classes*.dex was read
   NoCode,      // the package has no classes.dex
   Incomplete,  // some dex member could not be read (too large, damaged, no dex); the rest was
+  Cancelled,   // stopped on request before the end; the findings are partial
 };
 
 // Largest dex member inflated for the scan.
@@ -50,6 +53,21 @@ constexpr size_t kMaxDexSize = 256u << 20;
 
 // Adds to findings each SDK of the catalogue whose classes the archive's
 // classes.dex, classes2.dex … define, unless findings already names it.
-CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings);
+// cancel, when given, is checked before each dex member and each SDK.
+CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                        const std::atomic<bool>* cancel = nullptr);
+
+// The code of a whole package: apk (a package, or a bundle's base) and, when
+// bundle is given, the feature splits it names inside outer, in that order.
+// Ok only when every part's code was read; NoCode when no part has any.
+CodeScanStatus scanPackageCode(const ApkArchive& apk, const ApkArchive* outer, const Bundle* bundle,
+                               const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                               const std::atomic<bool>* cancel = nullptr);
+
+// The same for the package or bundle at path, opened here (for a worker that
+// has nothing but the path). A file that no longer opens as the package it
+// was is Incomplete.
+CodeScanStatus scanPackageFile(const std::string& path, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
+                               const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace vantaro

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 
 #include "package/dex.h"
@@ -106,6 +107,71 @@ TEST(SdkScan, ManifestKeysAndCodeMakeOneLinePerSdk) {
   auto umeng = std::find_if(l.info.sdks.begin(), l.info.sdks.end(), [](const SdkFinding& f) { return f.name == "友盟统计"; });
   ASSERT_NE(umeng, l.info.sdks.end());
   EXPECT_EQ(umeng->evidence, "UMENG_APPKEY");  // the manifest was read first
+}
+
+// Lines under a section, by its text.
+std::vector<std::string> sectionLines(const RecordingDisplay& d, const char* section) {
+  std::vector<std::string> out;
+  for (ReportItem root : d.children(kReportRoot))
+    if (d.item(root).text == section)
+      for (ReportItem line : d.children(root)) out.push_back(d.item(line).text);
+  return out;
+}
+
+// The window's road: a quick load whose finding sections wait, then the code
+// scanned from the file alone (bundle-aware) and filled in, gives what the
+// CLI's inline scan gives, in the same order.
+TEST(SdkScan, ScanLaterFromTheFileGivesWhatTheInlineScanGives) {
+  static const PermissionCatalog catalog;
+  for (std::string path : {fixture("sdk-cn.apk"), fixture("sdk-global.apk"), fixture("sdk-041.apk"),
+                           std::string(VANTARO_FIXTURE_DIR) + "/bundles/sample.xapk"}) {
+    SCOPED_TRACE(path);
+    Loaded inline_ = loadWithCode(path);
+    Loaded later;
+    PackageLoader loader(later.info, later.display, catalog);
+    loader.setCodeScanLater(true);
+    loader.load(path, false);
+    ASSERT_TRUE(loader.pendingScan());
+    const PendingCodeScan& pending = *loader.pendingScan();
+    EXPECT_EQ(sectionLines(later.display, kAdvertisingSection), std::vector<std::string>{kAnalysing});
+    EXPECT_EQ(sectionLines(later.display, kAnalyticsSection), std::vector<std::string>{kAnalysing});
+    EXPECT_EQ(later.info.codeScan, PackageInfo::CodeScan::NotRun);
+
+    std::vector<SdkFinding> findings = later.info.sdks;
+    CodeScanStatus status = scanPackageFile(pending.path, SdkCatalog::Builtin(), findings);
+    applyCodeScan(later.info, std::move(findings), status);
+    EXPECT_EQ(later.info.codeScan, inline_.info.codeScan);
+    EXPECT_EQ(later.info.adNetworks, inline_.info.adNetworks);
+    EXPECT_EQ(later.info.analytics, inline_.info.analytics);
+    ASSERT_EQ(later.info.sdks.size(), inline_.info.sdks.size());
+    for (size_t i = 0; i < later.info.sdks.size(); ++i) EXPECT_EQ(later.info.sdks[i].evidence, inline_.info.sdks[i].evidence);
+
+    RecordingDisplay filled;
+    FindingSections sections{filled.insertReportItem(kReportRoot, kAdvertisingSection, kImageWarning),
+                             filled.insertReportItem(kReportRoot, kAnalyticsSection, kImageInformation)};
+    fillFindingSections(later.info, filled, sections);
+    EXPECT_EQ(sectionLines(filled, kAdvertisingSection), sectionLines(inline_.display, kAdvertisingSection));
+    EXPECT_EQ(sectionLines(filled, kAnalyticsSection), sectionLines(inline_.display, kAnalyticsSection));
+  }
+  // sdk-cn's findings, as the window must show them.
+  Loaded cn = loadWithCode(fixture("sdk-cn.apk"));
+  EXPECT_EQ(sectionLines(cn.display, kAdvertisingSection), (std::vector<std::string>{"穿山甲广告", "腾讯广点通", "快手联盟广告"}));
+
+  // Asked to stop, the scan reads nothing more and says so; a file that is
+  // no package is code that cannot be read.
+  std::atomic<bool> cancel{true};
+  std::vector<SdkFinding> none;
+  EXPECT_EQ(scanPackageFile(fixture("sdk-cn.apk"), SdkCatalog::Builtin(), none, &cancel), CodeScanStatus::Cancelled);
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(scanPackageFile(fixture("not-a-zip.apk"), SdkCatalog::Builtin(), none), CodeScanStatus::Incomplete);
+  // Nothing waits for a package without internet access: its sections are final.
+  PackageInfo offline;
+  RecordingDisplay offlineDisplay;
+  PackageLoader offlineLoader(offline, offlineDisplay, catalog);
+  offlineLoader.setCodeScanLater(true);
+  offlineLoader.load(fixture("offline.apk"), false);
+  EXPECT_FALSE(offlineLoader.pendingScan());
+  EXPECT_EQ(sectionLines(offlineDisplay, kAdvertisingSection), std::vector<std::string>{kNothingFound});
 }
 
 TEST(Dex, HostileFilesAreRefusedOrSkippedAndThePackageStillShows) {

@@ -5,15 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 
 #include "base/file.h"
 #include "base/text.h"
 #include "install/system.h"
+#include "device/resolve.h"
+#include "package/apk_archive.h"
 #include "package/file_size.h"
 #include "package/loader.h"
 #include "package/recording_display.h"
+#include "package/report.h"
 #include "program.h"
+#include "../../unit/zip_builder.h"
 #include "skin/labels.h"
 #include "skin/package_icon_view.h"
 
@@ -104,6 +109,56 @@ std::vector<uint8_t> IconBytesOf(const std::string& path) {
   return info.iconImage;
 }
 
+// The tree once the code scan has ended: no line says kAnalysing any more.
+Tree SettledTree(HWND window, unsigned ms = 30000) {
+  Tree tree;
+  for (unsigned waited = 0;; waited += 50) {
+    tree = ReadTree(GetDlgItem(window, 1001));
+    bool analysing = false;
+    for (const TreeLine& line : tree) analysing = analysing || line.text == kAnalysing;
+    if (!analysing || waited >= ms) return tree;
+    Sleep(50);
+  }
+}
+
+// The lines under one section of a tree.
+Lines SectionLines(const Tree& tree, const std::string& section) {
+  Lines out;
+  for (size_t i = 0; i < tree.size(); ++i) {
+    if (tree[i].depth != 0 || tree[i].text != section) continue;
+    for (size_t j = i + 1; j < tree.size() && tree[j].depth > 0; ++j) out.push_back(tree[j].text);
+  }
+  return out;
+}
+
+// What the CLI's road (the code scanned inline) shows under a section.
+Lines ReferenceLines(const std::string& path, const char* section) {
+  PackageInfo info;
+  RecordingDisplay display;
+  PermissionCatalog catalog;
+  PackageLoader loader(info, display, catalog);
+  loader.setCodeScan(true);
+  loader.load(path, false);
+  Lines out;
+  for (ReportItem root : display.children(kReportRoot))
+    if (display.item(root).text == section)
+      for (ReportItem line : display.children(root)) out.push_back(display.item(line).text);
+  return out;
+}
+
+// The bytes of one member of a fixture package.
+test::Bytes MemberOf(const std::string& package, const std::string& name) {
+  ApkArchive archive;
+  std::vector<uint8_t> out;
+  if (!archive.open(package) || archive.read(name, 64u << 20, out) != ApkArchive::ReadResult::Ok) return {};
+  return out;
+}
+
+void WriteFile(const std::string& path, const test::Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<std::streamsize>(bytes.size()));
+}
+
 // The install command line of the log, with the copy's path checked: the
 // temporary folder, a name made of digits, and the copy removed again.
 std::string InstallCommand(const std::string& logLine) {
@@ -138,7 +193,7 @@ TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
   EXPECT_EQ(Text(w, kFileSize), "3.87 KB");
   EXPECT_EQ(Text(w, 1035), "vantaro.example 出品");
   EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
-  EXPECT_EQ(ReadTree(GetDlgItem(w, kTree)),
+  EXPECT_EQ(SettledTree(w),
             (Tree{{0, "请求权限 ", 2, true},
                   {1, "[!] --- 访问互联网,将产生GRPS流量", kLeaf, false},
                   {1, "[!] --- 访问精确位置信息，将通过GPS全球定位芯片定位", kLeaf, false},
@@ -394,7 +449,7 @@ const Tree kSplitSampleTree{{0, "请求权限 ", 2, true},
 Tree TreeWithoutSizes(HWND window) {
   // Digits, dots and spaces are never part of a GBK character.
   static const std::regex size("[0-9.]+ (KB|MB|字节)");
-  Tree tree = ReadTree(GetDlgItem(window, kTree));
+  Tree tree = SettledTree(window);
   for (TreeLine& line : tree) line.text = std::regex_replace(line.text, size, "#");
   return tree;
 }
@@ -471,6 +526,88 @@ TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
   EXPECT_TRUE(IsWindow(w));
   PostMessageW(w, WM_CLOSE, 0, 0);  // a close request from the system
   EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+// The SDKs of the code show once the scan on the worker ends, as the CLI
+// gives them; a package whose code cannot be read says so under both.
+TEST_F(MainWindowTest, CodeScanFillsTheFindingSectionsAsTheCliDoes) {
+  test::FakeAdb adb("");
+  HWND w = Open(Quoted(Fixture("sdk-cn.apk")));
+  ASSERT_TRUE(w);
+  Tree tree = SettledTree(w);
+  EXPECT_EQ(SectionLines(tree, kAdvertisingSection), (Lines{"穿山甲广告", "腾讯广点通", "快手联盟广告"}));
+  EXPECT_EQ(SectionLines(tree, kAnalyticsSection), (Lines{"极光推送", "个推推送", "小米推送"}));
+
+  // A damaged classes.dex beside the sample's manifest and table.
+  const std::string sample = Fixture("sample.apk");
+  const std::string damaged = program.folder() + "damaged-code.apk";
+  WriteFile(damaged, test::buildZip({{"AndroidManifest.xml", MemberOf(sample, "AndroidManifest.xml"), true},
+                                     {"resources.arsc", MemberOf(sample, "resources.arsc"), false},
+                                     {"classes.dex", test::Bytes(4096, 0x5A), true}}));
+  for (const std::string& path : {Fixture("sdk-global.apk"), damaged}) {
+    SCOPED_TRACE(path);
+    HANDLE next = program.Start(Quoted(path));
+    EXPECT_EQ(WaitForExit(next), 0u);
+    for (int i = 0; i < 200 && SectionLines(SettledTree(w), kAdvertisingSection) !=
+                                  ReferenceLines(path, kAdvertisingSection); ++i)
+      Sleep(50);
+    tree = SettledTree(w);
+    EXPECT_EQ(SectionLines(tree, kAdvertisingSection), ReferenceLines(path, kAdvertisingSection));
+    EXPECT_EQ(SectionLines(tree, kAnalyticsSection), ReferenceLines(path, kAnalyticsSection));
+  }
+  EXPECT_EQ(SectionLines(tree, kAdvertisingSection), (Lines{"没有找到", kCodeUnreadable}));
+  EXPECT_EQ(SectionLines(tree, kAnalyticsSection), (Lines{"友盟统计", kCodeUnreadable}));
+}
+
+// A package with much code: while its scan runs the sections say so, Run now
+// still answers, a newer package's findings replace it and are never
+// overwritten by the old scan, and the window closes at once.
+TEST_F(MainWindowTest, ASlowScanGivesWayToTheNextPackageAndToClosing) {
+  test::FakeAdb adb(test::DeviceListingRule({}));
+  const std::string global = Fixture("sdk-global.apk");
+  std::vector<test::ZipMember> members{{"AndroidManifest.xml", MemberOf(global, "AndroidManifest.xml"), true},
+                                       {"resources.arsc", MemberOf(global, "resources.arsc"), false}};
+  test::Bytes dex = MemberOf(global, "classes.dex");
+  ASSERT_FALSE(dex.empty());
+  members.push_back({"classes.dex", dex, true});
+  for (int n = 2; n <= 4000; ++n) members.push_back({"classes" + std::to_string(n) + ".dex", dex, true});
+  const std::string big = program.folder() + "much-code.apk";
+  WriteFile(big, test::buildZip(members));
+
+  HWND w = Open(Quoted(big));
+  ASSERT_TRUE(w);
+  Tree tree = ReadTree(GetDlgItem(w, kTree));
+  ASSERT_EQ(SectionLines(tree, kAdvertisingSection), Lines{kAnalysing});
+  EXPECT_EQ(SectionLines(tree, kAnalyticsSection), Lines{kAnalysing});
+  // The window's thread is free: Run now answers during the scan.
+  Click(w, kRun);
+  const std::string noPhone = ResolveFailureText(ResolveResult::NoDevice);
+  EXPECT_EQ(WaitForText(w, kMessage, noPhone, 5000), noPhone);
+  EXPECT_EQ(SectionLines(ReadTree(GetDlgItem(w, kTree)), kAdvertisingSection), Lines{kAnalysing});
+
+  HANDLE next = program.Start(Quoted(Fixture("sdk-cn.apk")));
+  EXPECT_EQ(WaitForExit(next), 0u);
+  tree = SettledTree(w);
+  EXPECT_EQ(SectionLines(tree, kAdvertisingSection), (Lines{"穿山甲广告", "腾讯广点通", "快手联盟广告"}));
+  Sleep(3000);  // long enough for the old scan to have ended, had it not stopped
+  tree = ReadTree(GetDlgItem(w, kTree));
+  EXPECT_EQ(SectionLines(tree, kAdvertisingSection), (Lines{"穿山甲广告", "腾讯广点通", "快手联盟广告"}));
+  EXPECT_EQ(SectionLines(tree, kAnalyticsSection), (Lines{"极光推送", "个推推送", "小米推送"}));
+
+  // Closing during a scan ends the program promptly and cleanly.
+  next = program.Start(Quoted(big));
+  EXPECT_EQ(WaitForExit(next), 0u);
+  for (int i = 0; i < 100 && SectionLines(ReadTree(GetDlgItem(w, kTree)), kAdvertisingSection) != Lines{kAnalysing}; ++i)
+    Sleep(20);
+  ASSERT_EQ(SectionLines(ReadTree(GetDlgItem(w, kTree)), kAdvertisingSection), Lines{kAnalysing});
+  DWORD process = ProcessOf(w);
+  HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+  ASSERT_TRUE(handle);
+  DWORD started = GetTickCount();
+  PostMessageW(w, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(handle, 10000), 0u);
+  EXPECT_LT(GetTickCount() - started, 3000u);
+  CloseHandle(handle);
 }
 
 }  // namespace
