@@ -207,13 +207,7 @@ std::u16string utf8ToWide(std::string_view text) {
       len = 1;
     }
     p += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    appendUtf16(out, cp);
   }
   return out;
 }

@@ -97,16 +97,7 @@ class BundleInstall : public ::testing::Test {
     ASSERT_TRUE(test::MakeFolder(temporary));
     services.freeMegabytes = [this] { return free; };
     services.temporaryFolder = [this] { return temporary; };
-    services.localTime = [] {
-      std::tm t{};
-      t.tm_year = 111;  // 2011-05-03 09:05:07
-      t.tm_mon = 4;
-      t.tm_mday = 3;
-      t.tm_hour = 9;
-      t.tm_min = 5;
-      t.tm_sec = 7;
-      return t;
-    };
+    services.localTime = test::FixedLocalTime;
   }
   bool Install(FakeAdb& adb, const std::string& bundle) {
     request.path = bundle;

@@ -37,16 +37,7 @@ class InstallJob : public ::testing::Test {
     request.sdBoxTicked = true;
     services.freeMegabytes = [this] { return free; };
     services.temporaryFolder = [this] { return temporary; };
-    services.localTime = [] {
-      std::tm t{};
-      t.tm_year = 111;  // 2011-05-03 09:05:07
-      t.tm_mon = 4;
-      t.tm_mday = 3;
-      t.tm_hour = 9;
-      t.tm_min = 5;
-      t.tm_sec = 7;
-      return t;
-    };
+    services.localTime = test::FixedLocalTime;
   }
   bool Install(FakeAdb& adb) {
     services.bridge.adbPath = adb.path();

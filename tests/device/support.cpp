@@ -110,4 +110,15 @@ std::string DeviceListingRule(const std::vector<std::string>& serials) {
   return rule + "\\n\n";
 }
 
+std::tm FixedLocalTime() {
+  std::tm t{};
+  t.tm_year = 111;
+  t.tm_mon = 4;
+  t.tm_mday = 3;
+  t.tm_hour = 9;
+  t.tm_min = 5;
+  t.tm_sec = 7;
+  return t;
+}
+
 }  // namespace vantaro::test

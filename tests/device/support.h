@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ostream>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,9 @@ class FakeAdb {
 
 // text in double quotes, as a command line writes a tool's path.
 std::string InQuotes(const std::string& text);
+
+// 2011-05-03 09:05:07, the clock the install tests run at.
+std::tm FixedLocalTime();
 
 // A listing of adb "devices" with the given ready serials.
 std::string DeviceListingRule(const std::vector<std::string>& serials);
