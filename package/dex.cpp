@@ -134,12 +134,6 @@ std::string DexIndex::firstClassWithPrefix(std::string_view prefix) const {
   return std::string();
 }
 
-size_t DexIndex::classCount() const {
-  size_t n = 0;
-  for (const Section& s : sections_) n += s.classDefsSize;
-  return n;
-}
-
 void DexIndex::forEachClass(const std::function<void(std::string_view)>& visit) const {
   for (const Section& s : sections_) {
     for (uint32_t i = 0; i < s.classDefsSize; ++i) {

@@ -29,8 +29,6 @@ class DexIndex {
   // descriptor without "L" and ";", or empty when there is none.
   std::string firstClassWithPrefix(std::string_view prefix) const;
 
-  // Number of classes defined, over all sections.
-  size_t classCount() const;
   // Each defined class's descriptor ("Lcom/example/Main;"), in file order.
   void forEachClass(const std::function<void(std::string_view)>& visit) const;
 

@@ -181,7 +181,7 @@ void applyCodeScan(PackageInfo& info, std::vector<SdkFinding> findings, CodeScan
   // The findings of the code join the lists the report shows.
   info.adNetworks.clear();
   info.analytics.clear();
-  for (const SdkFinding& f : info.sdks) (f.kind == "广告" ? info.adNetworks : info.analytics).push_back(f.name);
+  for (const SdkFinding& f : info.sdks) (isAdvertisingKind(f.kind) ? info.adNetworks : info.analytics).push_back(f.name);
 }
 
 void PackageLoader::addFeatureSplits(const ApkArchive& outer) {

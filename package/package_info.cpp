@@ -6,7 +6,7 @@ void PackageInfo::addSdk(const std::string& name, const std::string& kind, const
   for (const SdkFinding& known : sdks)
     if (known.name == name) return;
   sdks.push_back({name, kind, evidence});
-  (kind == "广告" ? adNetworks : analytics).push_back(name);
+  (isAdvertisingKind(kind) ? adNetworks : analytics).push_back(name);
 }
 
 void PackageInfo::reset() {

@@ -43,7 +43,7 @@ int dexNumber(std::string_view name) {
 
 }  // namespace
 
-bool Sdk::advertising() const { return kind == "广告"; }
+bool isAdvertisingKind(const std::string& kind) { return kind == "广告"; }
 
 const SdkCatalog& SdkCatalog::Builtin() {
   static const SdkCatalog catalog = Parse(kSdkCatalogText);

@@ -18,8 +18,11 @@ struct Sdk {
   std::string name;  // GBK, as the report shows it
   std::string kind;  // GBK: "广告", "统计", "推送", "崩溃收集", "归因" ...
   std::vector<std::string> prefixes;
-  bool advertising() const;  // shown under "广告检测"; every other kind under "统计信息"
 };
+
+// Whether SDKs of a kind show under "广告检测" (every other kind shows under
+// "统计信息").
+bool isAdvertisingKind(const std::string& kind);
 
 class SdkCatalog {
  public:
