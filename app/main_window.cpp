@@ -192,7 +192,7 @@ void MainWindow::startCodeScan(const std::string& path, FindingSections sections
     job->thread = std::thread([this, state, path, generation, known = std::move(known)]() mutable {
       CodeScanStatus status = CodeScanStatus::Cancelled;
       try {
-        status = scanPackageFile(path, SdkCatalog::Builtin(), known, &state->cancel);
+        status = scanPackageFile(path, SdkCatalog::Builtin(), known, &state->cancel, CodeScanWorkers());
       } catch (const std::exception&) {
         status = CodeScanStatus::Incomplete;  // out of memory: what was found stands
       }

@@ -125,7 +125,7 @@ int runInfo(const InfoOptions& options) {
   PackageInfo info;
   RecordingDisplay display;
   PackageLoader loader(info, display, catalog);
-  loader.setCodeScan(true);
+  loader.setCodeScan(true, CodeScanWorkers());
   loader.load(argumentPath(options.file), false);
 
   // A load that ended before its report was rejected; one that reported with

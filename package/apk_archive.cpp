@@ -176,19 +176,28 @@ void ApkArchive::close() {
 bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
   uint64_t fileSize = source_->size();
   if (fileSize < kEndSize) return false;
-  size_t back = static_cast<size_t>(std::min<uint64_t>(fileSize, 0xFFFF + kEndSize));
-  std::vector<uint8_t> tail(back);
-  uint64_t tailStart = fileSize - back;
-  if (!source_->read(tailStart, tail.data(), tail.size())) return false;
-  ByteView view(tail.data(), tail.size());
-
-  // The last end-record signature; its comment must reach exactly to the end.
-  size_t at = tail.size() - kEndSize + 1;
+  // The last end-record signature in the final 64 KiB; its comment must
+  // reach exactly to the end. Most archives carry no comment, so the last
+  // kilobyte is searched first, and the rest only when it holds none: the
+  // search runs backwards, so the first signature found is the last either
+  // way.
+  std::vector<uint8_t> tail;
+  uint64_t tailStart = 0;
+  size_t at = 0;
   uint32_t signature = 0;
-  do {
-    if (at-- == 0) return false;
-    view.u32(at, signature);
-  } while (signature != kEndSignature);
+  for (size_t back : {size_t{1024}, size_t{0xFFFF + kEndSize}}) {
+    back = static_cast<size_t>(std::min<uint64_t>(fileSize, back));
+    tail.resize(back);
+    tailStart = fileSize - back;
+    if (!source_->read(tailStart, tail.data(), tail.size())) return false;
+    ByteView view(tail.data(), tail.size());
+    for (at = back - kEndSize + 1; at-- > 0;) {
+      if (view.u32(at, signature) && signature == kEndSignature) break;
+    }
+    if (signature == kEndSignature || back == fileSize) break;
+  }
+  if (signature != kEndSignature) return false;
+  ByteView view(tail.data(), tail.size());
   uint16_t onDisk = 0, entries = 0, commentLength = 0;
   uint32_t directorySize = 0, directoryOffset = 0;
   view.u16(at + 8, onDisk);
@@ -281,22 +290,39 @@ bool ApkArchive::indexDirectory(uint64_t count) {
         !readZip64Extra(extra, m.size, m.compressedSize, &m.localHeaderOffset)) {
       return false;
     }
-    std::string_view memberName = name(m);
-    if (m.localHeaderOffset >= directoryOffset_ || !isValidName(memberName)) return false;
+    if (m.localHeaderOffset >= directoryOffset_ || !isValidName(name(m))) return false;
+    members_.push_back(m);
+    pos = nameAt + nameLength + extraLength + commentLength;
+    if (pos > directorySize_) return false;
+  }
 
-    // Into the index; the same name twice refuses the archive.
-    size_t mask = slots_.size() - 1;
-    uint32_t hash = nameHash(memberName);
+  // Into the index; the same name twice refuses the archive. The slots are
+  // touched in random order, so each one is fetched from memory a few
+  // members ahead of its use: on a large archive the waits for memory, not
+  // the hashing, are what this loop costs.
+  constexpr size_t kAhead = 16;
+  size_t mask = slots_.size() - 1;
+  uint32_t hashes[kAhead];
+  size_t n = members_.size();
+  for (size_t i = 0; i < std::min(n, kAhead); ++i) {
+    hashes[i] = nameHash(name(members_[i]));
+    __builtin_prefetch(&slots_[hashes[i] & mask], 1);
+  }
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t hash = hashes[i % kAhead];
+    if (i + kAhead < n) {
+      uint32_t ahead = nameHash(name(members_[i + kAhead]));
+      hashes[i % kAhead] = ahead;
+      __builtin_prefetch(&slots_[ahead & mask], 1);
+    }
+    std::string_view memberName = name(members_[i]);
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       if (slots_[slot].index == 0) {
-        slots_[slot] = {hash, static_cast<uint32_t>(members_.size() + 1)};
+        slots_[slot] = {hash, static_cast<uint32_t>(i + 1)};
         break;
       }
       if (slots_[slot].hash == hash && name(members_[slots_[slot].index - 1]) == memberName) return false;
     }
-    members_.push_back(m);
-    pos = nameAt + nameLength + extraLength + commentLength;
-    if (pos > directorySize_) return false;
   }
   return true;
 }
@@ -391,11 +417,13 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
     if (!source_->read(at, out.data(), out.size())) return fail(ReadResult::CannotOpen);
   } else if (m.compressedSize <= wholeBufferLimit(m.size) && decompressor()) {
     // Every method but "stored" is inflated, as the phone does.
-    std::vector<uint8_t> input(static_cast<size_t>(m.compressedSize));
-    if (!source_->read(at, input.data(), input.size())) return fail(ReadResult::CannotOpen);
+    // Not zero-filled first: the read fills it or the member is refused.
+    size_t inputSize = static_cast<size_t>(m.compressedSize);
+    auto input = std::make_unique_for_overwrite<uint8_t[]>(inputSize);
+    if (!source_->read(at, input.get(), inputSize)) return fail(ReadResult::CannotOpen);
     size_t produced = 0;
     uint8_t none = 0;  // an empty member still needs somewhere to point
-    libdeflate_result r = libdeflate_deflate_decompress(decompressor(), input.data(), input.size(),
+    libdeflate_result r = libdeflate_deflate_decompress(decompressor(), input.get(), inputSize,
                                                         out.empty() ? &none : out.data(), out.size(), &produced);
     if (r != LIBDEFLATE_SUCCESS || produced != out.size()) return fail(ReadResult::Corrupt);
   } else {

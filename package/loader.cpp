@@ -142,7 +142,8 @@ void PackageLoader::loadArchive(const std::string& path) {
   if (scanCode_) {
     std::vector<SdkFinding> findings = info_.sdks;
     const Bundle* bundle = info_.bundle ? &*info_.bundle : nullptr;
-    CodeScanStatus status = scanPackageCode(*apk, bundle ? &outer : nullptr, bundle, SdkCatalog::Builtin(), findings);
+    CodeScanStatus status = scanPackageCode(*apk, bundle ? &outer : nullptr, bundle, SdkCatalog::Builtin(), findings,
+                                            nullptr, scanWorkers_);
     applyCodeScan(info_, std::move(findings), status);
   }
 

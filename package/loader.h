@@ -63,8 +63,12 @@ class PackageLoader {
   void load(const std::string& path, bool sizeShown);
 
   // Whether the load also reads the classes of the code for SDKs (inflating
-  // every classes*.dex); off by default, so that the load itself stays quick.
-  void setCodeScan(bool on) { scanCode_ = on; }
+  // every classes*.dex, with up to workers threads); off by default, so that
+  // the load itself stays quick.
+  void setCodeScan(bool on, unsigned workers = 1) {
+    scanCode_ = on;
+    scanWorkers_ = workers;
+  }
   // Instead, leave the scan to the caller: the finding sections then say
   // kAnalysing, and pendingScan() tells what to scan and what to fill with
   // fillFindingSections afterwards. Nothing is pending for a refused file or
@@ -90,6 +94,7 @@ class PackageLoader {
   bool scanCode_ = false;
   bool scanLater_ = false;
   std::optional<PendingCodeScan> pending_;
+  unsigned scanWorkers_ = 1;
 };
 
 }  // namespace vantaro

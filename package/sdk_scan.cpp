@@ -1,6 +1,7 @@
 #include "package/sdk_scan.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "package/apk_archive.h"
 #include "package/bundle.h"
@@ -65,8 +66,10 @@ SdkCatalog SdkCatalog::Parse(std::string_view text) {
   return catalog;
 }
 
+unsigned CodeScanWorkers() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
+
 CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, unsigned workers) {
   auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
   std::vector<std::pair<int, const ApkArchive::Member*>> dexes;
   for (size_t i = 0; i < archive.memberCount(); ++i) {
@@ -76,28 +79,71 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
   if (dexes.empty()) return CodeScanStatus::NoCode;
   std::sort(dexes.begin(), dexes.end());
 
+  // Each dex member is read and searched on its own (by several threads when
+  // there are several members); the findings are then taken in member order,
+  // so the first member that names an SDK gives its evidence, as a scan in
+  // one thread would.
+  struct Result {
+    bool read = false;
+    std::vector<std::string> evidence;  // per SDK of the catalogue; empty = none
+  };
+  std::vector<Result> results(dexes.size());
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&] {
+    std::vector<uint8_t> bytes;
+    for (size_t k; (k = next++) < dexes.size();) {
+      if (cancelled()) {
+        stopped = true;
+        return;
+      }
+      Result& result = results[k];
+      try {
+        DexIndex index;
+        if (archive.read(*dexes[k].second, kMaxDexSize, bytes) != ApkArchive::ReadResult::Ok ||
+            !index.open(bytes.data(), bytes.size())) {
+          continue;
+        }
+        result.evidence.resize(catalog.sdks().size());
+        for (size_t i = 0; i < catalog.sdks().size(); ++i) {
+          if (cancelled()) {
+            stopped = true;
+            return;
+          }
+          for (const std::string& prefix : catalog.sdks()[i].prefixes) {
+            result.evidence[i] = index.firstClassWithPrefix(prefix);
+            if (!result.evidence[i].empty()) break;
+          }
+        }
+        result.read = true;
+      } catch (const std::bad_alloc&) {
+        // Out of memory for this member: it stays unread, the others go on.
+        bytes = std::vector<uint8_t>();
+        result = Result();
+      }
+    }
+  };
+  size_t threads = std::min<size_t>(std::max(workers, 1u), dexes.size());
+  {
+    std::vector<std::jthread> helpers;
+    for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+  }
+  if (stopped || cancelled()) return CodeScanStatus::Cancelled;
+
   auto known = [&findings](const std::string& name) {
     return std::any_of(findings.begin(), findings.end(), [&](const SdkFinding& f) { return f.name == name; });
   };
   CodeScanStatus status = CodeScanStatus::Ok;
-  std::vector<uint8_t> bytes;
-  for (const auto& dex : dexes) {
-    if (cancelled()) return CodeScanStatus::Cancelled;
-    DexIndex index;
-    if (archive.read(*dex.second, kMaxDexSize, bytes) != ApkArchive::ReadResult::Ok ||
-        !index.open(bytes.data(), bytes.size())) {
+  for (Result& result : results) {
+    if (!result.read) {
       status = CodeScanStatus::Incomplete;
       continue;
     }
-    for (const Sdk& sdk : catalog.sdks()) {
-      if (cancelled()) return CodeScanStatus::Cancelled;
-      if (known(sdk.name)) continue;
-      for (const std::string& prefix : sdk.prefixes) {
-        std::string evidence = index.firstClassWithPrefix(prefix);
-        if (evidence.empty()) continue;
-        findings.push_back({sdk.name, sdk.kind, std::move(evidence)});
-        break;
-      }
+    for (size_t i = 0; i < result.evidence.size(); ++i) {
+      const Sdk& sdk = catalog.sdks()[i];
+      if (result.evidence[i].empty() || known(sdk.name)) continue;
+      findings.push_back({sdk.name, sdk.kind, std::move(result.evidence[i])});
     }
   }
   return status;
@@ -117,8 +163,8 @@ CodeScanStatus combine(CodeScanStatus a, CodeScanStatus b) {
 
 CodeScanStatus scanPackageCode(const ApkArchive& apk, const ApkArchive* outer, const Bundle* bundle,
                                const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                               const std::atomic<bool>* cancel) {
-  CodeScanStatus status = scanCode(apk, catalog, findings, cancel);
+                               const std::atomic<bool>* cancel, unsigned workers) {
+  CodeScanStatus status = scanCode(apk, catalog, findings, cancel, workers);
   if (!outer || !bundle) return status;
   uint64_t inflated = 0;
   for (const BundleSplit& split : bundle->splits) {
@@ -129,23 +175,23 @@ CodeScanStatus scanPackageCode(const ApkArchive& apk, const ApkArchive* outer, c
       status = combine(status, CodeScanStatus::Incomplete);
       continue;
     }
-    status = combine(status, scanCode(feature, catalog, findings, cancel));
+    status = combine(status, scanCode(feature, catalog, findings, cancel, workers));
   }
   return status;
 }
 
 CodeScanStatus scanPackageFile(const std::string& path, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                               const std::atomic<bool>* cancel) {
+                               const std::atomic<bool>* cancel, unsigned workers) {
   ApkArchive outer;
   if (!outer.open(path)) return CodeScanStatus::Incomplete;
-  if (outer.contains("AndroidManifest.xml")) return scanPackageCode(outer, nullptr, nullptr, catalog, findings, cancel);
+  if (outer.contains("AndroidManifest.xml")) return scanPackageCode(outer, nullptr, nullptr, catalog, findings, cancel, workers);
   BundleResult bundle = readBundle(outer);
   if (bundle.status != BundleStatus::Ok) return CodeScanStatus::Incomplete;
   ApkArchive base;
   uint64_t inflated = 0;
   if (!openNestedArchive(outer, bundle.bundle.base().member, kMaxNestedInflate, inflated, base))
     return CodeScanStatus::Incomplete;
-  return scanPackageCode(base, &outer, &bundle.bundle, catalog, findings, cancel);
+  return scanPackageCode(base, &outer, &bundle.bundle, catalog, findings, cancel, workers);
 }
 
 }  // namespace vantaro

@@ -54,23 +54,28 @@ enum class CodeScanStatus {
 // Largest dex member inflated for the scan.
 constexpr size_t kMaxDexSize = 256u << 20;
 
+// Threads worth giving one package's scan when nothing else runs beside it.
+unsigned CodeScanWorkers();
+
 // Adds to findings each SDK of the catalogue whose classes the archive's
-// classes.dex, classes2.dex … define, unless findings already names it.
-// cancel, when given, is checked before each dex member and each SDK.
+// classes.dex, classes2.dex … define, unless findings already names it; the
+// evidence is the first member's that names the SDK. Up to workers threads
+// read members at once (one member each). cancel, when given, is checked
+// before each dex member and each SDK.
 CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr, unsigned workers = 1);
 
 // The code of a whole package: apk (a package, or a bundle's base) and, when
 // bundle is given, the feature splits it names inside outer, in that order.
 // Ok only when every part's code was read; NoCode when no part has any.
 CodeScanStatus scanPackageCode(const ApkArchive& apk, const ApkArchive* outer, const Bundle* bundle,
                                const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                               const std::atomic<bool>* cancel = nullptr);
+                               const std::atomic<bool>* cancel = nullptr, unsigned workers = 1);
 
 // The same for the package or bundle at path, opened here (for a worker that
 // has nothing but the path). A file that no longer opens as the package it
 // was is Incomplete.
 CodeScanStatus scanPackageFile(const std::string& path, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
-                               const std::atomic<bool>* cancel = nullptr);
+                               const std::atomic<bool>* cancel = nullptr, unsigned workers = 1);
 
 }  // namespace vantaro

@@ -32,11 +32,11 @@ struct Loaded {
   RecordingDisplay display;
 };
 
-Loaded loadWithCode(const std::string& path) {
+Loaded loadWithCode(const std::string& path, unsigned workers = 1) {
   static const PermissionCatalog catalog;
   Loaded l;
   PackageLoader loader(l.info, l.display, catalog);
-  loader.setCodeScan(true);
+  loader.setCodeScan(true, workers);
   loader.load(path, false);
   return l;
 }
@@ -81,6 +81,13 @@ TEST(SdkScan, FindsEachSdkOnceAcrossDexFiles) {
     EXPECT_EQ(l.info.codeScan, PackageInfo::CodeScan::Ok);
     EXPECT_EQ(l.info.adNetworks, c.ads);
     EXPECT_EQ(l.info.analytics, c.analytics);
+    // Several threads, one member each, find the same with the same evidence.
+    Loaded parallel = loadWithCode(fixture(c.package), 3);
+    ASSERT_EQ(parallel.info.sdks.size(), l.info.sdks.size());
+    for (size_t i = 0; i < l.info.sdks.size(); ++i) {
+      EXPECT_EQ(parallel.info.sdks[i].name, l.info.sdks[i].name);
+      EXPECT_EQ(parallel.info.sdks[i].evidence, l.info.sdks[i].evidence);
+    }
   }
   Loaded cn = loadWithCode(fixture("sdk-cn.apk"));
   EXPECT_EQ(cn.info.sdks.front().evidence, "com/bytedance/sdk/openadsdk/TTAdSdk");
