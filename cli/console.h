@@ -23,6 +23,11 @@ void writeUtf8(FILE* stream, const std::string& text);
 // Writes GBK text, converted.
 void writeGbk(FILE* stream, const std::string& text);
 
+// Lets the allocator keep memory freed by threads for their next use rather
+// than give it back to the system each time (which, with several threads,
+// makes every core wait for the others' address-space changes).
+void keepFreedMemoryForReuse();
+
 // True when the stream is a terminal (a console on Windows).
 bool isTerminal(FILE* stream);
 

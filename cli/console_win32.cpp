@@ -18,6 +18,9 @@ std::vector<std::string> utf8Arguments(int, char**) {
   return out;
 }
 
+// The Windows heap keeps freed blocks for reuse as it is.
+void keepFreedMemoryForReuse() {}
+
 bool isTerminal(FILE* stream) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   DWORD mode;

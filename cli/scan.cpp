@@ -62,6 +62,7 @@ int runScan(const ScanOptions& options) {
   for (const std::string& m : missing) writeGbk(stderr, "【错误】找不到：" + argumentPath(m) + "\n");
   std::sort(files.begin(), files.end());
 
+  keepFreedMemoryForReuse();
   const PermissionCatalog catalog;
   std::vector<std::string> lines(files.size());
   std::vector<char> done(files.size(), 0);
@@ -70,6 +71,7 @@ int runScan(const ScanOptions& options) {
   std::mutex mutex;
   std::condition_variable ready;
   std::atomic<size_t> next{0};
+  size_t awaited = 0;  // the next line to write
 
   auto work = [&] {
     for (size_t i; (i = next++) < files.size();) {
@@ -86,24 +88,32 @@ int runScan(const ScanOptions& options) {
       for (const SdkFinding& f : info.sdks) ++sdkCounts[gbkToUtf8(f.name)];
       lines[i] = std::move(line);
       done[i] = 1;
-      ready.notify_all();
+      // Only the line the writer waits for wakes it; it takes the ones
+      // finished behind it in the same turn.
+      if (i == awaited) ready.notify_one();
     }
   };
   unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::thread> workers;
   for (unsigned j = 0; j < std::min<size_t>(jobs, std::max<size_t>(files.size(), 1)); ++j) workers.emplace_back(work);
 
-  // Lines leave in path order as soon as each is ready.
+  // Lines leave in path order as soon as each is ready, those ready together
+  // in one write.
   bool progress = isTerminal(stderr);
-  for (size_t i = 0; i < files.size(); ++i) {
-    std::string line;
+  for (size_t i = 0; i < files.size();) {
+    std::string batch;
     {
       std::unique_lock<std::mutex> lock(mutex);
+      awaited = i;
       ready.wait(lock, [&] { return done[i] != 0; });
-      line = std::move(lines[i]);
+      for (; i < files.size() && done[i]; ++i) {
+        batch += lines[i];
+        batch += '\n';
+        std::string().swap(lines[i]);
+      }
     }
-    writeUtf8(stdout, line + "\n");
-    if (progress) writeGbk(stderr, "\r正在分析 " + std::to_string(i + 1) + "/" + std::to_string(files.size()));
+    writeUtf8(stdout, batch);
+    if (progress) writeGbk(stderr, "\r正在分析 " + std::to_string(i) + "/" + std::to_string(files.size()));
   }
   for (std::thread& t : workers) t.join();
   if (progress) writeUtf8(stderr, "\n");
