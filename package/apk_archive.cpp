@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "base/bytes.h"
 #include "base/text.h"
@@ -153,10 +154,19 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
             size <= kMaxDirectory && source_->read(0, first, sizeof first) &&
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
-    // Not zero-filled first: the read fills it or the archive is refused.
-    directory_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
     directorySize_ = static_cast<size_t>(size);
-    ok = source_->read(directoryOffset_, directory_.get(), directorySize_) && indexDirectory(count);
+    size_t slots = 16;
+    while (slots < count * 2) slots *= 2;
+    size_t membersAt = (directorySize_ + 15) & ~size_t{15};
+    size_t slotsAt = membersAt + static_cast<size_t>(count) * sizeof(Member);
+    ok = block_.allocate(slotsAt + slots * sizeof(Slot));
+    if (ok) {
+      directory_ = block_.data();
+      members_ = reinterpret_cast<Member*>(block_.data() + membersAt);
+      slots_ = reinterpret_cast<Slot*>(block_.data() + slotsAt);  // zero: every slot empty
+      slotCount_ = slots;
+      ok = source_->read(directoryOffset_, block_.data(), directorySize_) && indexDirectory(count);
+    }
   }
   if (!ok) close();
   return ok;
@@ -165,12 +175,13 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
 void ApkArchive::close() {
   source_.reset();
   directoryOffset_ = 0;
-  directory_.reset();
+  block_.release();
+  directory_ = nullptr;
   directorySize_ = 0;
-  members_.clear();
-  members_.shrink_to_fit();
-  slots_.clear();
-  slots_.shrink_to_fit();
+  members_ = nullptr;
+  memberCount_ = 0;
+  slots_ = nullptr;
+  slotCount_ = 0;
 }
 
 bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
@@ -254,11 +265,7 @@ bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
 }
 
 bool ApkArchive::indexDirectory(uint64_t count) {
-  ByteView directory(directory_.get(), directorySize_);
-  members_.reserve(static_cast<size_t>(count));
-  size_t capacity = 16;
-  while (capacity < count * 2) capacity *= 2;
-  slots_.assign(capacity, Slot{});
+  ByteView directory(directory_, directorySize_);
   size_t pos = 0;
   // Each record is checked to fit once; its fields are then read directly.
   auto le16 = [](const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); };
@@ -268,7 +275,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   };
   for (uint64_t i = 0; i < count; ++i) {
     if (!directory.has(pos, kDirectoryRecordSize)) return false;
-    const uint8_t* r = directory_.get() + pos;
+    const uint8_t* r = directory_ + pos;
     if (le32(r) != kDirectorySignature) return false;
     uint16_t flags = le16(r + 8), method = le16(r + 10), nameLength = le16(r + 28), extraLength = le16(r + 30),
              commentLength = le16(r + 32);
@@ -277,7 +284,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
     ByteView extra;
     if (!directory.has(nameAt, nameLength) || !directory.sub(nameAt + nameLength, extraLength, extra)) return false;
 
-    Member m;
+    Member& m = *new (&members_[memberCount_]) Member();
     m.nameOffset = static_cast<uint32_t>(nameAt);
     m.nameLength = nameLength;
     m.method = method;
@@ -291,7 +298,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
       return false;
     }
     if (m.localHeaderOffset >= directoryOffset_ || !isValidName(name(m))) return false;
-    members_.push_back(m);
+    ++memberCount_;
     pos = nameAt + nameLength + extraLength + commentLength;
     if (pos > directorySize_) return false;
   }
@@ -301,9 +308,9 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   // members ahead of its use: on a large archive the waits for memory, not
   // the hashing, are what this loop costs.
   constexpr size_t kAhead = 16;
-  size_t mask = slots_.size() - 1;
+  size_t mask = slotCount_ - 1;
   uint32_t hashes[kAhead];
-  size_t n = members_.size();
+  size_t n = memberCount_;
   for (size_t i = 0; i < std::min(n, kAhead); ++i) {
     hashes[i] = nameHash(name(members_[i]));
     __builtin_prefetch(&slots_[hashes[i] & mask], 1);
@@ -328,12 +335,12 @@ bool ApkArchive::indexDirectory(uint64_t count) {
 }
 
 std::string_view ApkArchive::name(const Member& member) const {
-  return std::string_view(reinterpret_cast<const char*>(directory_.get()) + member.nameOffset, member.nameLength);
+  return std::string_view(reinterpret_cast<const char*>(directory_) + member.nameOffset, member.nameLength);
 }
 
 const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
-  if (wanted.empty() || wanted.size() > kMaxNameLength || slots_.empty()) return nullptr;
-  size_t mask = slots_.size() - 1;
+  if (wanted.empty() || wanted.size() > kMaxNameLength || slotCount_ == 0) return nullptr;
+  size_t mask = slotCount_ - 1;
   uint32_t hash = nameHash(wanted);
   for (size_t slot = hash & mask; slots_[slot].index != 0; slot = (slot + 1) & mask) {
     if (slots_[slot].hash != hash) continue;
@@ -368,7 +375,7 @@ bool ApkArchive::dataOffset(const Member& m, uint64_t& offset) const {
   h.u16(26, nameLength);
   h.u16(28, extraLength);
   if (signature != kLocalHeaderSignature || nameLength != m.nameLength ||
-      std::memcmp(bytes + kLocalHeaderSize, directory_.get() + m.nameOffset, m.nameLength) != 0) {
+      std::memcmp(bytes + kLocalHeaderSize, directory_ + m.nameOffset, m.nameLength) != 0) {
     return false;
   }
   uint64_t at = m.localHeaderOffset + kLocalHeaderSize + nameLength;

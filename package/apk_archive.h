@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/memory.h"
 #include "package/byte_source.h"
 
 namespace vantaro {
@@ -73,7 +74,7 @@ class ApkArchive {
   // false when that header is damaged or disagrees with the directory.
   bool dataOffset(const Member& member, uint64_t& offset) const;
 
-  size_t memberCount() const { return members_.size(); }
+  size_t memberCount() const { return memberCount_; }
   const Member& member(size_t index) const { return members_[index]; }
   std::string_view name(const Member& member) const;
 
@@ -88,14 +89,19 @@ class ApkArchive {
 
   std::shared_ptr<const ByteSource> source_;
   uint64_t directoryOffset_ = 0;
-  std::unique_ptr<uint8_t[]> directory_;
+  // One block holds the central directory as read, the members decoded from
+  // it and the index of their names.
+  IndexMemory block_;
+  const uint8_t* directory_ = nullptr;
   size_t directorySize_ = 0;
-  std::vector<Member> members_;
+  Member* members_ = nullptr;
+  size_t memberCount_ = 0;
   struct Slot {
-    uint32_t hash = 0;
-    uint32_t index = 0;  // member index + 1; 0 = empty
+    uint32_t hash;
+    uint32_t index;  // member index + 1; 0 = empty
   };
-  std::vector<Slot> slots_;  // open addressing
+  Slot* slots_ = nullptr;  // open addressing
+  size_t slotCount_ = 0;
 };
 
 }  // namespace vantaro

@@ -1,0 +1,33 @@
+#pragma once
+// A block of zero-filled memory for an index built once and then read. A
+// large one gets its pages in one go rather than one fault at a time as the
+// index is written; a small one comes from the heap, which keeps the system
+// calls of mapping memory out of the many small archives.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vantaro {
+
+class IndexMemory {
+ public:
+  IndexMemory() = default;
+  ~IndexMemory() { release(); }
+  IndexMemory(const IndexMemory&) = delete;
+  IndexMemory& operator=(const IndexMemory&) = delete;
+
+  // Replaces the block by a zero-filled one of size bytes; false (and
+  // empty) when the system has no room.
+  bool allocate(size_t size);
+  void release();
+
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  static constexpr size_t kMappedFrom = 1u << 20;
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace vantaro
