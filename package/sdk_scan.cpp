@@ -25,23 +25,6 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
 }
 
 // classes.dex, classes2.dex, classes3.dex …: the number, 1 for the first.
-int dexNumber(std::string_view name) {
-  constexpr std::string_view kStart = "classes", kEnd = ".dex";
-  if (name.size() < kStart.size() + kEnd.size() || name.substr(0, kStart.size()) != kStart ||
-      name.substr(name.size() - kEnd.size()) != kEnd) {
-    return 0;
-  }
-  std::string_view digits = name.substr(kStart.size(), name.size() - kStart.size() - kEnd.size());
-  if (digits.empty()) return 1;
-  if (digits.size() > 4 || digits[0] == '0') return 0;
-  int n = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return 0;
-    n = n * 10 + (c - '0');
-  }
-  return n >= 2 ? n : 0;
-}
-
 }  // namespace
 
 bool isAdvertisingKind(const std::string& kind) { return kind == "广告"; }
@@ -71,13 +54,15 @@ unsigned CodeScanWorkers() { return std::clamp(std::thread::hardware_concurrency
 CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, std::vector<SdkFinding>& findings,
                         const std::atomic<bool>* cancel, unsigned workers) {
   auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+  // The phone's runtime loads classes.dex, classes2.dex, classes3.dex … up
+  // to the first number missing; a member past that gap is never run.
   std::vector<std::pair<int, const ApkArchive::Member*>> dexes;
-  for (size_t i = 0; i < archive.memberCount(); ++i) {
-    const ApkArchive::Member& m = archive.member(i);
-    if (int n = dexNumber(archive.name(m))) dexes.emplace_back(n, &m);
+  for (int n = 1; n < 10000; ++n) {
+    const ApkArchive::Member* m = archive.find(n == 1 ? std::string("classes.dex") : "classes" + std::to_string(n) + ".dex");
+    if (!m) break;
+    dexes.emplace_back(n, m);
   }
   if (dexes.empty()) return CodeScanStatus::NoCode;
-  std::sort(dexes.begin(), dexes.end());
 
   // Each dex member is read and searched on its own (by several threads when
   // there are several members); the findings are then taken in member order,

@@ -106,7 +106,9 @@ TEST(SdkScan, ManifestKeysAndCodeMakeOneLinePerSdk) {
   std::vector<ZipMember> members = {{"AndroidManifest.xml", member("demo.apk", "AndroidManifest.xml"), true},
                                     {"resources.arsc", member("demo.apk", "resources.arsc"), false},
                                     {"classes.dex", member("sdk-global.apk", "classes.dex"), true},
-                                    {"classes2.dex", member("sdk-global.apk", "classes2.dex"), true}};
+                                    {"classes2.dex", member("sdk-global.apk", "classes2.dex"), true},
+                                    // Past the gap after classes2.dex: the phone never loads it.
+                                    {"classes4.dex", member("sdk-cn.apk", "classes.dex"), true}};
   test::TempFile file("vantaro-keys-and-code.apk", test::buildZip(members));
   Loaded l = loadWithCode(file.path());
   ASSERT_TRUE(l.info.analysisOk);
@@ -114,6 +116,7 @@ TEST(SdkScan, ManifestKeysAndCodeMakeOneLinePerSdk) {
   auto umeng = std::find_if(l.info.sdks.begin(), l.info.sdks.end(), [](const SdkFinding& f) { return f.name == "友盟统计"; });
   ASSERT_NE(umeng, l.info.sdks.end());
   EXPECT_EQ(umeng->evidence, "UMENG_APPKEY");  // the manifest was read first
+  EXPECT_EQ(std::count(l.info.adNetworks.begin(), l.info.adNetworks.end(), "穿山甲广告"), 0);
 }
 
 // Lines under a section, by its text.
