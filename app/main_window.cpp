@@ -26,6 +26,7 @@ namespace vantaro::app {
 
 const char* const kRefusedPackageText = "【错误】不是有效的APK文件，Vantaro拒绝安装";
 const char* const kCloseWhileInstallingText = "安装中，请在安装结束后再退出";
+const char* const kCloseWhileRunningText = "正在等待手机的回答，请稍后再退出";
 
 namespace {
 
@@ -47,9 +48,6 @@ enum : int {
   kCloseCaption = 10200,
   kMinimiseCaption = 10201,
 };
-
-constexpr UINT_PTR kRunTimer = 0;
-constexpr UINT kRunTimerMs = 10;
 
 struct ButtonIcon {
   int id;
@@ -74,8 +72,6 @@ MainWindow::MainWindow(std::string commandLine, std::string programFolder, Share
       commandLine_(std::move(commandLine)),
       programFolder_(std::move(programFolder)),
       handOver_(handOver),
-      launch_(*this, bridge_),
-      runCommand_(&launch_),
       frame_("Vantaro 3.0") {
   std::string tool = programFolder_ + "adb.exe";
   if (IsExistingFile(tool)) bridge_.adbPath = tool;
@@ -85,8 +81,8 @@ MainWindow::MainWindow(std::string commandLine, std::string programFolder, Share
 MainWindow::~MainWindow() {
   // The window is gone or going: no worker may outlive this object.
   stopCodeScans(true);
-  runCommand_.Close();
   if (installThread_.joinable()) installThread_.join();
+  if (runThread_.joinable()) runThread_.join();
 }
 
 void MainWindow::bindControls() {
@@ -118,7 +114,6 @@ const ui::MessageTable<MainWindow>& MainWindow::messageTable() {
       // commands come anyway, they close nothing.
       ui::onClicked(IDOK, &MainWindow::onIgnoredCommand),
       ui::onClicked(IDCANCEL, &MainWindow::onIgnoredCommand),
-      ui::onMessage(WM_TIMER, &MainWindow::onTimer),
       ui::onMessage(WM_DROPFILES, &MainWindow::onDropFiles),
       ui::onMessage(kHandOverMessage, &MainWindow::onHandOver),
       ui::onMessage(WM_CLOSE, &MainWindow::onClose),
@@ -317,25 +312,22 @@ void MainWindow::InstallWorker(MainWindow& window, InstallRequest request) {
 }
 
 void MainWindow::onRunNow() {
-  ResolveResult resolved = ResolveTargetDevice(bridge_, ChooseTargetDevice);
-  if (resolved != ResolveResult::Chosen) {
-    setMessage(ResolveFailureText(resolved), StatusKind::Error);
-    return;
+  if (!runIdle_) return;  // the phone has not answered the last one yet
+  if (runThread_.joinable()) runThread_.join();
+  runIdle_ = false;
+  try {
+    runThread_ = std::thread(&MainWindow::RunWorker, std::ref(*this), LaunchRequest::Of(package_));
+  } catch (const std::system_error&) {
+    runIdle_ = true;
+    setMessage(kPipeFailedText, StatusKind::Error);
   }
-  if (!launch_.Begin(package_)) return;  // a listing is under way
-  SetTimer(handle(), kRunTimer, kRunTimerMs, nullptr);
 }
 
-LRESULT MainWindow::onTimer(WPARAM id, LPARAM) {
-  if (id != kRunTimer) return 0;
-  KillTimer(handle(), kRunTimer);
-  runCommand_.Close();
-  if (!runCommand_.Start(PackageListingCommand(bridge_))) {
-    // Nothing will end this run: accept Run now again.
-    launch_.Abandon();
-    setMessage(kStartFailedText, StatusKind::Error);
-  }
-  return 0;
+void MainWindow::RunWorker(MainWindow& window, LaunchRequest request) {
+  RunInstalledApplication(
+      request, window.bridge_,
+      [](const DeviceBridge& bridge) { return ResolveTargetDevice(bridge, ChooseTargetDevice); }, window);
+  window.runIdle_ = true;
 }
 
 // ------------------------------------------------------------------ files
@@ -384,6 +376,11 @@ LRESULT MainWindow::onClose(WPARAM, LPARAM) {
     setMessage(kCloseWhileInstallingText, StatusKind::Progress);
     return 0;
   }
+  if (!runIdle_) {
+    // Run now's calls are bounded: the window waits for the phone's answer.
+    setMessage(kCloseWhileRunningText, StatusKind::Progress);
+    return 0;
+  }
   endDialog(IDOK);
   return 0;
 }
@@ -423,8 +420,6 @@ LRESULT MainWindow::onQueryDragIcon(WPARAM, LPARAM) {
 }
 
 LRESULT MainWindow::onDestroy(WPARAM, LPARAM) {
-  KillTimer(handle(), kRunTimer);
-  runCommand_.Close();
   RemovePropW(handle(), kInstanceProperty);
   return 0;
 }

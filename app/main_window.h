@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "device/async_command.h"
 #include "device/resolve.h"
 #include "install/install_job.h"
 #include "install/launch.h"
@@ -37,6 +36,8 @@ class SharedPathBuffer;
 extern const char* const kRefusedPackageText;
 // Shown when the window is asked to close while an install runs.
 extern const char* const kCloseWhileInstallingText;
+// Shown when the window is asked to close while Run now waits for the phone.
+extern const char* const kCloseWhileRunningText;
 
 class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, private MessageLine {
  public:
@@ -80,6 +81,7 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   void ShowMessage(const std::string& text, StatusKind kind) override;
 
   static void InstallWorker(MainWindow& window, InstallRequest request);
+  static void RunWorker(MainWindow& window, LaunchRequest request);
 
   void onInstall();
   void onRunNow();
@@ -94,7 +96,6 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   void onForum();
   void onSubmit();
   void onIgnoredCommand() {}
-  LRESULT onTimer(WPARAM id, LPARAM);
   LRESULT onDropFiles(WPARAM drop, LPARAM);
   LRESULT onHandOver(WPARAM, LPARAM);
   LRESULT onClose(WPARAM, LPARAM);
@@ -120,8 +121,8 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   std::vector<std::unique_ptr<CodeScanJob>> codeScans_;  // the last one may still be wanted
   std::atomic<bool> installIdle_{true};
   std::thread installThread_;
-  LaunchSink launch_;         // runBusy and runOutput
-  AsyncCommand runCommand_;   // delivers to launch_; declared after it
+  std::atomic<bool> runIdle_{true};
+  std::thread runThread_;
 
   skin::FrameSkin frame_;
   skin::CaptionButton closeButton_;

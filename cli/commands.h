@@ -45,4 +45,15 @@ struct RunOptions {
 };
 int runRun(const RunOptions& options);
 
+// pair ADDRESS CODE, connect ADDRESS, disconnect SERIAL (UTF-8). Exit code 0
+// on success, 1 when adb or the phone refused, 2 when a typed text was
+// refused before anything was sent.
+struct WirelessOptions {
+  enum Command { Pair, Connect, Disconnect } command = Connect;
+  std::string target;
+  std::string code;
+  std::string adb;
+};
+int runWireless(const WirelessOptions& options);
+
 }  // namespace vantaro::cli

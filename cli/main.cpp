@@ -46,6 +46,29 @@ int main(int argc, char** argv) {
   runCommand->add_option("--adb", run.adb, adbHelp);
   runCommand->add_option("FILE", run.file, vantaro::gbkToUtf8("应用的 .apk 文件"))->required();
 
+  WirelessOptions pair;
+  pair.command = WirelessOptions::Pair;
+  CLI::App* pairCommand =
+      app.add_subcommand("pair", vantaro::gbkToUtf8("用配对码与开启“无线调试”的手机配对（adb pair）"));
+  pairCommand->add_option("--adb", pair.adb, adbHelp);
+  pairCommand->add_option("ADDRESS", pair.target, vantaro::gbkToUtf8("手机显示的配对地址和端口，如 192.168.1.5:37159"))
+      ->required();
+  pairCommand->add_option("CODE", pair.code, vantaro::gbkToUtf8("手机显示的六位配对码"))->required();
+
+  WirelessOptions connect;
+  CLI::App* connectCommand = app.add_subcommand("connect", vantaro::gbkToUtf8("通过无线网络连接手机（adb connect）"));
+  connectCommand->add_option("--adb", connect.adb, adbHelp);
+  connectCommand->add_option("ADDRESS", connect.target, vantaro::gbkToUtf8("手机的地址，可加“:端口”（默认 5555）"))
+      ->required();
+
+  WirelessOptions disconnect;
+  disconnect.command = WirelessOptions::Disconnect;
+  CLI::App* disconnectCommand =
+      app.add_subcommand("disconnect", vantaro::gbkToUtf8("断开通过无线网络连接的手机（adb disconnect）"));
+  disconnectCommand->add_option("--adb", disconnect.adb, adbHelp);
+  disconnectCommand->add_option("SERIAL", disconnect.target, vantaro::gbkToUtf8("手机的序列号，如 192.168.1.5:5555"))
+      ->required();
+
   ScanOptions scan;
   CLI::App* scanCommand =
       app.add_subcommand("scan", vantaro::gbkToUtf8("分析文件夹中的所有安装包，每个一行 JSON；统计结果写到标准错误"));
@@ -72,5 +95,8 @@ int main(int argc, char** argv) {
   if (installCommand->parsed()) return runInstall(install);
   if (runCommand->parsed()) return runRun(run);
   if (scanCommand->parsed()) return runScan(scan);
+  if (pairCommand->parsed()) return runWireless(pair);
+  if (connectCommand->parsed()) return runWireless(connect);
+  if (disconnectCommand->parsed()) return runWireless(disconnect);
   return kExitUsage;
 }

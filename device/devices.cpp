@@ -70,7 +70,7 @@ bool IsPlainSerial(std::string_view serial) {
   if (serial.empty()) return false;
   for (char c : serial) {
     bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-                 c == '_' || c == ':' || c == '@';
+                 c == '_' || c == ':' || c == '@' || c == '[' || c == ']';
     if (!plain) return false;
   }
   return true;

@@ -30,8 +30,9 @@ struct DeviceRecord {
 // listing order.
 std::vector<std::string> ParseDeviceListing(std::string_view listing);
 
-// True for serials made only of letters, digits and ". - _ : @" (USB
-// serials, emulator-5554, 192.168.1.5:5555, mDNS service names).
+// True for serials made only of letters, digits and ". - _ : @ [ ]" (USB
+// serials, emulator-5554, 192.168.1.5:5555, [::1]:5555, mDNS service
+// names such as adb-R58M-AbCd._adb-tls-connect._tcp).
 bool IsPlainSerial(std::string_view serial);
 
 // Applies the lines of a "getprop" listing to sdkLevel, manufacturer and

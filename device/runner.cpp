@@ -26,6 +26,10 @@ CommandTimeouts CommandTimeouts::Standard() {
     int32_t ms = ParseLeadingInt(value);
     if (ms > 0) timeouts.installOverrideMs = static_cast<unsigned>(ms);
   }
+  if (const char* value = std::getenv("VANTARO_ANSWER_TIMEOUT_MS")) {
+    int32_t ms = ParseLeadingInt(value);
+    if (ms > 0) timeouts.answerMs = static_cast<unsigned>(ms);
+  }
   return timeouts;
 }
 

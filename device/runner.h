@@ -43,14 +43,16 @@ constexpr size_t kInstallLimit = 4095;
 struct CommandTimeouts {
   unsigned listingMs = 15000;        // "devices"
   unsigned propertyMs = 10000;       // "getprop ..."
+  unsigned answerMs = 10000;         // each call of Run now, and the wireless commands
   unsigned installFloorMs = 120000;
   unsigned installStepMs = 1000;     // per 2 MiB of the package
   unsigned installOverrideMs = 0;    // when set, every install's time-out
 
   unsigned Install(int64_t packageBytes) const;
 
-  // The values above; the environment variable VANTARO_INSTALL_TIMEOUT_MS
-  // (milliseconds, a testing aid) sets installOverrideMs.
+  // The values above; the environment variables VANTARO_INSTALL_TIMEOUT_MS
+  // and VANTARO_ANSWER_TIMEOUT_MS (milliseconds, testing aids) set
+  // installOverrideMs and answerMs.
   static CommandTimeouts Standard();
 };
 

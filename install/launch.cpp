@@ -1,5 +1,7 @@
 #include "install/launch.h"
 
+#include <algorithm>
+
 #include "device/command_line.h"
 #include "device/current_device.h"
 #include "device/devices.h"
@@ -9,6 +11,14 @@ namespace vantaro {
 const char* const kNotInstalledText = " 您尚未安装，无法运行";
 const char* const kRunningText = " 已经在手机上运行";
 const char* const kInvalidNameText = "【错误】应用的包名或入口名称无效，拒绝运行";
+const char* const kStartingText = "正在手机上启动应用，请稍等...";
+const char* const kNoLauncherText = "【运行失败】这个应用没有可以从桌面启动的入口";
+const char* const kNoSuchActivityText = "【运行失败】手机上的应用没有这个入口，请重新安装后再试";
+const char* const kStartDeniedText = "【运行失败】手机不允许从电脑启动这个入口";
+const char* const kStartUnresolvedText = "【运行失败】手机找不到可以启动的入口";
+const char* const kNotStartedText = "【运行失败】手机没有启动应用";
+const char* const kStartLostPhoneText = "【运行失败】请确认手机已经连接到电脑上";
+const char* const kStartUnansweredText = "【运行失败】手机没有说明应用是否已经启动";
 
 std::string PackageListingCommand(const DeviceBridge& bridge) {
   return ToolCommand(bridge.adbPath, {"-s", CurrentDevice::Get(), "shell", "pm", "list", "package"});
@@ -47,56 +57,95 @@ bool IsValidJavaName(std::string_view name, bool relativeAllowed) {
   return !partStart;
 }
 
-bool LaunchSink::Begin(const PackageInfo& package) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (runBusy_.exchange(true)) return false;
-  runOutput_.clear();
-  packageName_ = package.packageName;
-  launcherActivity_ = package.launcherActivity;
-  isKorvelPlugin_ = package.isKorvelPlugin;
-  label_ = package.label;
-  return true;
+LaunchRequest LaunchRequest::Of(const PackageInfo& package) {
+  LaunchRequest request;
+  request.packageName = package.packageName;
+  request.launcherActivity = package.launcherActivity;
+  request.isKorvelPlugin = package.isKorvelPlugin;
+  request.label = package.label;
+  return request;
 }
 
-void LaunchSink::OnOutput(const std::string& text, OutputStatus status) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  switch (status) {
-    case OutputStatus::Chunk:
-      runOutput_ += text;
-      return;
-    case OutputStatus::Failed:
-      runBusy_ = false;
-      return;
-    case OutputStatus::Finished:
-      Decide();
-      runBusy_ = false;
-      return;
+namespace {
+
+bool Has(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
+
+// A captured call that did not give an answer: its text shown, false.
+bool Answered(const CapturedOutput& run, MessageLine& line) {
+  const char* failure = nullptr;
+  switch (run.status) {
+    case RunStatus::Started: return true;
+    case RunStatus::PipeFailed: failure = kPipeFailedText; break;
+    case RunStatus::StartFailed: failure = kStartFailedText; break;
+    case RunStatus::TimedOut: failure = kNoResponseText; break;
   }
+  line.ShowMessage(failure, StatusKind::Error);
+  return false;
 }
 
-void LaunchSink::Decide() {
-  if (!IsPackageInstalled(InstalledPackageLines(runOutput_), packageName_)) {
-    line_.ShowMessage(label_ + kNotInstalledText, StatusKind::Error);
-    return;
+}  // namespace
+
+StartVerdict ClassifyStartOutput(std::string_view output, const std::string& label) {
+  // The activity manager's refusals first: they may follow a "Starting:" line.
+  if (Has(output, "does not exist")) return {kNoSuchActivityText, false};
+  if (Has(output, "Permission Denial") || Has(output, "not have permission")) return {kStartDeniedText, false};
+  if (Has(output, "unable to resolve")) return {kStartUnresolvedText, false};
+  if (Has(output, "error: device") || Has(output, "error: no devices") || Has(output, "error: closed"))
+    return {kStartLostPhoneText, false};
+  // Already running: the phone shows it, which is what Run now is for.
+  if (Has(output, "Warning: Activity not started, its current task has been brought to the front") ||
+      Has(output, "Warning: Activity not started, intent has been delivered to currently running top-most instance"))
+    return {label + kRunningText, true};
+  if (Has(output, "Error") || Has(output, "Exception") || Has(output, "Warning: Activity not started"))
+    return {kNotStartedText, false};
+  if (Has(output, "Starting: Intent {")) return {label + kRunningText, true};
+  return {kStartUnansweredText, false};
+}
+
+bool RunInstalledApplication(const LaunchRequest& request, const DeviceBridge& bridge, const DeviceResolver& resolve,
+                             MessageLine& line) {
+  const unsigned answerMs = bridge.timeouts.answerMs;
+  line.ShowMessage(kStartingText, StatusKind::Progress);
+  DeviceBridge asking = bridge;
+  asking.timeouts.listingMs = std::min(asking.timeouts.listingMs, answerMs);
+  ResolveResult resolved = resolve(asking);
+  if (resolved != ResolveResult::Chosen) {
+    line.ShowMessage(ResolveFailureText(resolved), StatusKind::Error);
+    return false;
   }
+
+  CapturedOutput listing = bridge.runner->RunCaptured(PackageListingCommand(bridge), kPackageListingLimit, answerMs);
+  if (!Answered(listing, line)) return false;
+  if (!IsPackageInstalled(InstalledPackageLines(listing.output), request.packageName)) {
+    line.ShowMessage(request.label + kNotInstalledText, StatusKind::Error);
+    return false;
+  }
+
   std::string activity;
-  if (isKorvelPlugin_) {
-    size_t dot = packageName_.rfind('.');
-    activity = packageName_.substr(dot == std::string::npos ? 0 : dot);
+  if (request.isKorvelPlugin) {
+    size_t dot = request.packageName.rfind('.');
+    activity = request.packageName.substr(dot == std::string::npos ? 0 : dot);
   } else {
-    activity = launcherActivity_;
+    activity = request.launcherActivity;
   }
-  if (activity.empty()) return;  // nothing to start
+  if (activity.empty()) {
+    line.ShowMessage(kNoLauncherText, StatusKind::Error);
+    return false;
+  }
   // The phone's shell reads the component: only a name Java allows goes
   // there, and as one single-quoted word ("$" stays a "$").
-  std::string component = ShellWord(packageName_ + "/" + activity);
-  if (!IsValidJavaName(packageName_, false) || !IsValidJavaName(activity, true) || component.empty()) {
-    line_.ShowMessage(kInvalidNameText, StatusKind::Error);
-    return;
+  std::string component = ShellWord(request.packageName + "/" + activity);
+  if (!IsValidJavaName(request.packageName, false) || !IsValidJavaName(activity, true) || component.empty()) {
+    line.ShowMessage(kInvalidNameText, StatusKind::Error);
+    return false;
   }
-  line_.ShowMessage(label_ + kRunningText, StatusKind::Success);
-  bridge_.runner->LaunchDetached(
-      ToolCommand(bridge_.adbPath, {"-s", CurrentDevice::Get(), "shell", "am", "start", "-n", component}));
+  CapturedOutput start = bridge.runner->RunCaptured(
+      ToolCommand(bridge.adbPath, {"-s", CurrentDevice::Get(), "shell", "am", "start", "-n", component}), kListingLimit,
+      answerMs);
+  if (!Answered(start, line)) return false;
+  StartVerdict verdict = ClassifyStartOutput(TrimSpace(start.output), request.label);
+  line.ShowMessage(verdict.text, verdict.started ? StatusKind::Success : StatusKind::Error);
+  return verdict.started;
 }
 
 }  // namespace vantaro

@@ -1,14 +1,14 @@
 #pragma once
-// Run now: the phone's package listing is streamed in; when the opened
-// package is on the phone its application is started there.
+// Run now: find the phone, look for the opened package among the phone's
+// installed packages and, when it is there, start its application with the
+// phone's activity manager. Every adb call is bounded in time, and only the
+// phone's own answer to the start counts as success.
 
-#include <atomic>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "device/async_command.h"
 #include "device/resolve.h"
 #include "install/install_job.h"
 #include "package/package_info.h"
@@ -18,6 +18,18 @@ namespace vantaro {
 extern const char* const kNotInstalledText;    // after the label
 extern const char* const kRunningText;         // after the label
 extern const char* const kInvalidNameText;
+extern const char* const kStartingText;        // while the phone is asked
+extern const char* const kNoLauncherText;      // the package has nothing to start
+// The phone's refusals of "am start".
+extern const char* const kNoSuchActivityText;
+extern const char* const kStartDeniedText;
+extern const char* const kStartUnresolvedText;
+extern const char* const kNotStartedText;
+extern const char* const kStartLostPhoneText;
+extern const char* const kStartUnansweredText;
+
+// Capture limit of the package listing: far above any phone's listing.
+constexpr size_t kPackageListingLimit = size_t{4} << 20;
 
 // "adb -s SERIAL shell pm list package" for CurrentDevice; empty (nothing
 // starts) when the tool is missing.
@@ -35,32 +47,34 @@ bool IsPackageInstalled(const std::vector<std::string>& lines, std::string_view 
 // activities). Only such names go into the phone's shell.
 bool IsValidJavaName(std::string_view name, bool relativeAllowed);
 
-// The main window's OutputSink for the listing of Run now.
-class LaunchSink : public OutputSink {
- public:
-  LaunchSink(MessageLine& line, const DeviceBridge& bridge) : line_(line), bridge_(bridge) {}
+// What Run now needs of the opened package.
+struct LaunchRequest {
+  std::string packageName;
+  std::string launcherActivity;
+  bool isKorvelPlugin = false;
+  std::string label;
 
-  // Run now accepted: remembers the package, empties the collected output
-  // and marks a listing under way. False (nothing changed) while one is.
-  bool Begin(const PackageInfo& package);
-  // The listing did not start: Run now is accepted again.
-  void Abandon() { runBusy_ = false; }
-  bool Busy() const { return runBusy_; }
-
-  void OnOutput(const std::string& text, OutputStatus status) override;
-
- private:
-  void Decide();
-
-  MessageLine& line_;
-  const DeviceBridge& bridge_;
-  std::mutex mutex_;
-  std::string runOutput_;
-  std::atomic<bool> runBusy_{false};
-  std::string packageName_;
-  std::string launcherActivity_;
-  bool isKorvelPlugin_ = false;
-  std::string label_;
+  static LaunchRequest Of(const PackageInfo& package);
 };
+
+// The phone's answer to "am start": the message for the user and whether
+// the phone said it started (or brought forward) the activity.
+struct StartVerdict {
+  std::string text;
+  bool started = false;
+};
+StartVerdict ClassifyStartOutput(std::string_view output, const std::string& label);
+
+// Finds the target phone with the bridge it is given (the window asks its
+// chooser, the CLI takes -s).
+using DeviceResolver = std::function<ResolveResult(const DeviceBridge& bridge)>;
+
+// The whole of Run now on the calling thread (a worker of the window): the
+// device listing, the package listing and "am start", each bounded by
+// timeouts.answerMs; a call that outlives it ends with kNoResponseText.
+// kStartingText first, then one outcome text. True only when the phone said
+// the application started.
+bool RunInstalledApplication(const LaunchRequest& request, const DeviceBridge& bridge, const DeviceResolver& resolve,
+                             MessageLine& line);
 
 }  // namespace vantaro

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "device/wireless.h"
 #include "install/system.h"
 #include "support.h"
 
@@ -36,7 +37,7 @@ const char* kOnePhone =
     "[ro.build.version.sdk]: [8]\\n\n"
     "match -s SER1 install *\nout Success\\n\n"
     "match -s SER1 shell pm list package\nout package:android\\npackage:org.fixture.demo\\n\n"
-    "match -s SER1 shell am start *\nout Starting: Intent\\n\n";
+    "match -s SER1 shell am start *\ndelay 800\nout Starting: Intent { cmp=org.fixture.demo/.Main }\\n\n";
 
 TEST(Cli, InstallIssuesTheCommandsAndPrintsTheTexts) {
   FakeAdb adb(kOnePhone);
@@ -111,19 +112,61 @@ TEST(Cli, DryRunShowsTheChoiceAndSendsNothing) {
   EXPECT_EQ(old.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
 }
 
-TEST(Cli, RunStartsThePackage) {
+TEST(Cli, RunEndsWithThePhonesAnswer) {
+  // The start is slow: the command waits for its answer.
   FakeAdb adb(kOnePhone);
   CliRun run = Cli(adb, "run " + Fixture("demo.apk"));
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_TRUE(Has(run.output, "演示工具 已经在手机上运行")) << run.output;
-  // The start is detached: it may reach the log after the command ended.
-  EXPECT_EQ(adb.WaitForLog(3, 10000), (Lines{"devices", "-s SER1 shell pm list package",
-                                             "-s SER1 shell am start -n 'org.fixture.demo/.Main'"}));
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell pm list package",
+                              "-s SER1 shell am start -n 'org.fixture.demo/.Main'"}));
+
+  FakeAdb refused("match devices\nout SER1\\tdevice\\n\\n\n"
+                  "match -s SER1 shell pm list package\nout package:org.fixture.demo\\n\n"
+                  "match -s SER1 shell am start *\ndelay 1000\nout Starting: Intent { cmp=org.fixture.demo/.Main }\\n"
+                  "Warning: Activity not started because intent should be handled by the caller\\n\n");
+  run = Cli(refused, "run " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Has(run.output, "【运行失败】手机没有启动应用")) << run.output;
+  EXPECT_FALSE(Has(run.output, "已经在手机上运行")) << run.output;
 
   FakeAdb absent("match devices\nout SER1\\tdevice\\n\\n\nmatch -s SER1 shell pm list package\nout package:android\\n\n");
   run = Cli(absent, "run " + Fixture("demo.apk"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(Has(run.output, "演示工具 您尚未安装，无法运行")) << run.output;
+}
+
+// Exit codes: 0 when adb says it worked, 1 when it refused (adb itself
+// exits 0), 2 when the text typed was refused and nothing was sent.
+TEST(Cli, PairConnectDisconnect) {
+  FakeAdb adb("match pair 192.168.1.5:37159 123456\nout Successfully paired to 192.168.1.5:37159 [guid=adb-R58-Ab]\\n\n"
+              "match pair *\nout Failed: Wrong password or connection was dropped.\\n\n"
+              "match connect 192.168.1.5:5555\nout failed to authenticate to 192.168.1.5:5555\\n\n"
+              "match connect *\nout connected to [::1]:5555\\n\n"
+              "match disconnect *\nout error: no such device '192.168.1.5:5555'\\n\n");
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"pair 192.168.1.5:37159 123456", 0, kPairedText},
+      {"pair 192.168.1.5:37159 000000", 1, kWrongCodeText},
+      {"pair 192.168.1.5:37159 12345", 2, kBadCodeText},
+      {"pair 192.168.1.5 123456", 2, kPairAddressText},
+      {"connect [::1]:5555", 0, std::string(kConnectedText) + "[::1]:5555"},
+      {"connect 192.168.1.5:5555", 1, kNotAuthorisedText},
+      {"connect \"192.168.1.5:5555 -H evil\"", 2, kBadAddressText},
+      {"disconnect 192.168.1.5:5555", 1, std::string(kNoSuchPhoneText) + "192.168.1.5:5555"},
+      {"disconnect \"a b\"", 2, kBadSerialText},
+  };
+  for (const Case& c : cases) {
+    CliRun run = Cli(adb, c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
+    EXPECT_TRUE(Has(run.output, c.text)) << c.arguments << "\n" << run.output;
+  }
+  EXPECT_EQ(adb.Log(), (Lines{"pair 192.168.1.5:37159 123456", "pair 192.168.1.5:37159 000000", "connect [::1]:5555",
+                              "connect 192.168.1.5:5555", "disconnect 192.168.1.5:5555"}));
 }
 
 TEST(Cli, NoToolFromTheCurrentFolder) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "base/text.h"
 #include "device/current_device.h"
 #include "device/runner.h"
 #include "install/launch.h"
@@ -8,136 +11,155 @@
 namespace vantaro {
 namespace {
 
-class RecordingLine : public MessageLine {
- public:
-  void ShowMessage(const std::string& text, StatusKind kind) override {
-    texts.push_back(text);
-    kinds.push_back(kind);
-  }
-  std::vector<std::string> texts;
-  std::vector<StatusKind> kinds;
-};
+using test::FakeAdb;
+using test::Message;
+using Lines = std::vector<std::string>;
 
-// Records detached launches instead of starting them.
-class RecordingRunner : public CommandRunner {
- public:
-  void LaunchDetached(const std::string& commandLine) override { launched.push_back(commandLine); }
-  std::vector<std::string> launched;
-};
+const char* const kListing = "match -s SER1 shell pm list package\nout package:android\\r\\npackage:org.fixture.demo\\r\\n"
+                             "package:org.fixture.demo2\\r\\n\n";
 
-class Launch : public ::testing::Test {
+// Run now against fake-adb with one phone, SER1.
+class RunNow : public ::testing::Test {
  protected:
   void SetUp() override {
-    CurrentDevice::Set("SER1");
-    bridge.adbPath = "C:\\Program Files\\Vantaro\\adb.exe";
-    bridge.runner = &runner;
-    package.packageName = "org.fixture.demo";
-    package.launcherActivity = ".Main";
-    package.label = "演示工具";
+    CurrentDevice::Set(std::string());
+    request.packageName = "org.fixture.demo";
+    request.launcherActivity = ".Main";
+    request.label = "演示工具";
   }
-  // One Run now whose listing arrives in the given pieces.
-  void Run(const std::vector<std::string>& pieces, OutputStatus end = OutputStatus::Finished) {
-    ASSERT_TRUE(sink.Begin(package));
-    for (const std::string& p : pieces) sink.OnOutput(p, OutputStatus::Chunk);
-    sink.OnOutput("", end);
-    EXPECT_FALSE(sink.Busy());
+  // The scenario after the device listing; the messages shown.
+  std::vector<Message> Run(FakeAdb& adb) {
+    DeviceBridge bridge;
+    bridge.adbPath = adb.path();
+    bridge.timeouts.answerMs = answerMs;
+    line.messages.clear();
+    started = RunInstalledApplication(
+        request, bridge, [](const DeviceBridge& b) { return ResolveTargetDevice(b, ChooseNoDevice); }, line);
+    return line.messages;
   }
+  static std::string Scenario(const std::string& rest) { return test::DeviceListingRule({"SER1"}) + rest; }
 
-  RecordingRunner runner;
-  DeviceBridge bridge;
-  RecordingLine line;
-  LaunchSink sink{line, bridge};
-  PackageInfo package;
+  LaunchRequest request;
+  test::RecordingLine line;
+  unsigned answerMs = 10000;
+  bool started = false;
 };
 
-TEST_F(Launch, PresentPackageStartsOnce) {
-  Run({"package:android\npackage:org.fix", "ture.demo\r\npackage:com.other\n"});
-  EXPECT_EQ(line.texts, std::vector<std::string>{"演示工具 已经在手机上运行"});
-  EXPECT_EQ(line.kinds, std::vector<StatusKind>{StatusKind::Success});
-  EXPECT_EQ(runner.launched, std::vector<std::string>{"\"C:\\Program Files\\Vantaro\\adb.exe\" -s SER1 shell am start "
-                                                      "-n 'org.fixture.demo/.Main'"});
+const Message kStarting{kStartingText, StatusKind::Progress};
+
+TEST_F(RunNow, SuccessOnlyOnThePhonesWordWithTheComponentAsOneShellWord) {
+  request.launcherActivity = ".Outer$Inner";
+  // A slow answer is waited for.
+  FakeAdb adb(Scenario(std::string(kListing) +
+                       "match -s SER1 shell am start *\ndelay 1500\n"
+                       "out Starting: Intent { cmp=org.fixture.demo/.Outer$Inner }\\r\\n\n"));
+  EXPECT_EQ(Run(adb), (std::vector<Message>{kStarting, {"演示工具 已经在手机上运行", StatusKind::Success}}));
+  EXPECT_TRUE(started);
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell pm list package",
+                              "-s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'"}));
+  EXPECT_EQ(adb.RawLog().back(),
+            test::InQuotes(gbkToUtf8(adb.path())) + " -s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'");
+
+  // A plug-in starts the last part of its name.
+  request = LaunchRequest();
+  request.packageName = "org.fixture.demo";
+  request.isKorvelPlugin = true;
+  Run(adb);
+  EXPECT_EQ(adb.Log().back(), "-s SER1 shell am start -n 'org.fixture.demo/.demo'");
+
+  // The phone refuses: its words decide, not the start of the tool.
+  FakeAdb refused(Scenario(std::string(kListing) +
+                           "match -s SER1 shell am start *\nout Starting: Intent { cmp=org.fixture.demo/.Main }\\r\\n"
+                           "Error type 3\\r\\nError: Activity class {org.fixture.demo/org.fixture.demo.Main} does not "
+                           "exist.\\r\\n\n"));
+  EXPECT_EQ(Run(refused), (std::vector<Message>{kStarting, {kNoSuchActivityText, StatusKind::Error}}));
+  EXPECT_FALSE(started);
 }
 
-TEST_F(Launch, PluginStartsItsLastPart) {
-  package.packageName = "com.korvel.Tool";
-  package.launcherActivity.clear();
-  package.isKorvelPlugin = true;
-  Run({"package:com.korvel.Tool\n"});
-  EXPECT_EQ(runner.launched, std::vector<std::string>{"\"C:\\Program Files\\Vantaro\\adb.exe\" -s SER1 shell am start "
-                                                      "-n 'com.korvel.Tool/.Tool'"});
-}
-
-TEST_F(Launch, AbsentOrUnknownPackage) {
+TEST_F(RunNow, AbsentUnstartableAndHostilePackagesStartNothing) {
+  FakeAdb adb(Scenario(std::string(kListing) + "match -s SER1 shell am start *\nout Starting: Intent {\\n\n"));
   // A longer name that begins with the package's is another package.
-  Run({"package:org.fixture.demo2\npackage:org.fixture.demo.extra\n"});
-  EXPECT_EQ(line.texts, std::vector<std::string>{"演示工具 您尚未安装，无法运行"});
-  EXPECT_EQ(line.kinds, std::vector<StatusKind>{StatusKind::Error});
-
-  package = PackageInfo();  // nothing opened
-  line.texts.clear();
-  Run({"package:org.fixture.demo\n"});
-  EXPECT_EQ(line.texts, std::vector<std::string>{" 您尚未安装，无法运行"});
-  // Lines after the first empty one are not part of the listing.
-  package.packageName = "org.late";
-  line.texts.clear();
-  Run({"package:a.b\n\npackage:org.late\n"});
-  EXPECT_EQ(line.texts, std::vector<std::string>{" 您尚未安装，无法运行"});
-  EXPECT_TRUE(runner.launched.empty());
-}
-
-TEST_F(Launch, NothingToStartOrFailedListing) {
-  package.launcherActivity.clear();
-  Run({"package:org.fixture.demo\n"});
-  EXPECT_TRUE(line.texts.empty());
-  EXPECT_TRUE(runner.launched.empty());
-
-  Run({"package:org.fixture.demo\n"}, OutputStatus::Failed);
-  EXPECT_TRUE(line.texts.empty());
-
-  ASSERT_TRUE(sink.Begin(package));
-  EXPECT_FALSE(sink.Begin(package));  // a listing is under way
-  sink.Abandon();
-  EXPECT_TRUE(sink.Begin(package));
-}
-
-TEST_F(Launch, HostileNamesAreRefused) {
-  package.packageName = "org.evil;reboot";
-  Run({"package:org.evil;reboot\n"});
-  package.packageName = "org.fixture.demo";
+  request.packageName = "org.fixture";
+  EXPECT_EQ(Run(adb), (std::vector<Message>{kStarting, {"演示工具 您尚未安装，无法运行", StatusKind::Error}}));
+  request.packageName = "org.fixture.demo";
+  request.launcherActivity.clear();
+  EXPECT_EQ(Run(adb), (std::vector<Message>{kStarting, {kNoLauncherText, StatusKind::Error}}));
   for (const char* activity : {".Main && rm -rf /sdcard", ".Main'", ".Ma\nin", "org.fixture.demo.Main\x01"}) {
-    package.launcherActivity = activity;
-    Run({"package:org.fixture.demo\n"});
+    request.launcherActivity = activity;
+    EXPECT_EQ(Run(adb), (std::vector<Message>{kStarting, {kInvalidNameText, StatusKind::Error}})) << activity;
   }
-  EXPECT_EQ(line.texts, std::vector<std::string>(5, kInvalidNameText));
-  EXPECT_EQ(line.kinds, std::vector<StatusKind>(5, StatusKind::Error));
-  EXPECT_TRUE(runner.launched.empty());
+  for (const std::string& command : adb.Log()) EXPECT_EQ(command.find("am start"), std::string::npos) << command;
+  EXPECT_FALSE(started);
 
-  // No tool: the listing does not start either.
+  // No tool: nothing starts, and the window says the component is missing.
+  DeviceBridge bridge;
   bridge.adbPath.clear();
   EXPECT_EQ(PackageListingCommand(bridge), "");
+  EXPECT_FALSE(RunInstalledApplication(
+      request, bridge, [](const DeviceBridge& b) { return ResolveTargetDevice(b, ChooseNoDevice); }, line));
+  EXPECT_EQ(line.messages.back(), (Message{kStartFailedText, StatusKind::Error}));
 }
 
-TEST(PackageListing, InnerClassActivityReachesThePhoneShellAsOneQuotedWord) {
-  test::FakeAdb adb("match -s SER1 shell pm list package\nout package:org.fixture.demo\r\n\n"
-                    "match -s SER1 shell am start *\nout Starting\n");
-  CurrentDevice::Set("SER1");
-  RecordingLine line;
-  DeviceBridge bridge;
-  bridge.adbPath = adb.path();
-  LaunchSink sink(line, bridge);
-  PackageInfo package;
-  package.packageName = "org.fixture.demo";
-  package.launcherActivity = ".Outer$Inner";
-  package.label = "Demo";
-  AsyncCommand command(&sink);
-  ASSERT_TRUE(sink.Begin(package));
-  ASSERT_TRUE(command.Start(PackageListingCommand(bridge)));
-  // The start is detached: it reaches the log a little later.
-  std::vector<std::string> log = adb.WaitForLog(2, 10000);
-  EXPECT_EQ(log, (std::vector<std::string>{"-s SER1 shell pm list package",
-                                           "-s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'"}));
-  EXPECT_EQ(adb.RawLog().back(), test::InQuotes(adb.path()) + " -s SER1 shell am start -n 'org.fixture.demo/.Outer$Inner'");
-  EXPECT_EQ(line.texts, std::vector<std::string>{"Demo 已经在手机上运行"});
+// Whichever call hangs, Run now ends at its time-out (not the longer one of
+// the device listing elsewhere) with the no-answer text, and the hung tool
+// is ended.
+TEST_F(RunNow, AHungCallEndsAtTheTimeOutAndIsEnded) {
+  answerMs = 1500;
+  const std::string hangs[] = {
+      "match devices\nhang\n",
+      test::DeviceListingRule({"SER1"}) + "match -s SER1 shell pm list package\nhang\n",
+      test::DeviceListingRule({"SER1"}) + kListing + "match -s SER1 shell am start *\nout Starting: Intent {\\n\nhang\n",
+  };
+  for (const std::string& scenario : hangs) {
+    FakeAdb adb(scenario);
+    std::time_t begun = std::time(nullptr);
+    EXPECT_EQ(Run(adb), (std::vector<Message>{kStarting, {kNoResponseText, StatusKind::Error}})) << scenario;
+    EXPECT_LT(std::time(nullptr) - begun, 9) << scenario;
+    ASSERT_EQ(adb.Lingering().size(), 1u) << scenario;
+    EXPECT_FALSE(test::ProcessAlive(adb.Lingering()[0]));
+  }
+}
+
+TEST(StartAnswer, EachAnswerOfTheActivityManager) {
+  struct Case {
+    const char* output;
+    std::string text;
+    bool started;
+  };
+  const std::string running = "Demo 已经在手机上运行";
+  const Case cases[] = {
+      {"Starting: Intent { cmp=a.b/.Main }", running, true},
+      {"Starting: Intent { cmp=a.b/.Main }\r\nWarning: Activity not started, its current task has been brought to "
+       "the front",
+       running, true},
+      {"Starting: Intent { cmp=a.b/.Main }\nWarning: Activity not started, intent has been delivered to currently "
+       "running top-most instance.",
+       running, true},
+      {"Starting: Intent { cmp=a.b/.Main }\nWarning: Activity not started because intent should be handled by the "
+       "caller",
+       kNotStartedText, false},
+      {"Starting: Intent { cmp=a.b/.Main }\nError type 3\nError: Activity class {a.b/a.b.Main} does not exist.",
+       kNoSuchActivityText, false},
+      {"Starting: Intent { cmp=a.b/.Main }\nException occurred while executing 'start':\n"
+       "java.lang.SecurityException: Permission Denial: starting Intent { cmp=a.b/.Main } from null (pid=1, "
+       "uid=2000) not exported from uid 10123",
+       kStartDeniedText, false},
+      {"Starting: Intent { cmp=a.b/.Main }\nError: Activity not started, you do not have permission to access it.",
+       kStartDeniedText, false},
+      {"Starting: Intent { cmp=a.b/.Main }\nError: Activity not started, unable to resolve Intent { cmp=a.b/.Main }",
+       kStartUnresolvedText, false},
+      {"Starting: Intent { cmp=a.b/.Main }\nError type 3", kNotStartedText, false},
+      {"error: device 'SER1' not found", kStartLostPhoneText, false},
+      {"error: no devices/emulators found", kStartLostPhoneText, false},
+      {"", kStartUnansweredText, false},
+      {"starting: intent { cmp=a.b/.Main }", kStartUnansweredText, false},
+      {"/system/bin/sh: am: not found", kStartUnansweredText, false},
+  };
+  for (const Case& c : cases) {
+    StartVerdict verdict = ClassifyStartOutput(c.output, "Demo");
+    EXPECT_EQ(verdict.text, c.text) << c.output;
+    EXPECT_EQ(verdict.started, c.started) << c.output;
+  }
 }
 
 TEST(JavaNames, Rules) {
@@ -149,28 +171,6 @@ TEST(JavaNames, Rules) {
                           "\xD1\xDD"}) {
     EXPECT_FALSE(IsValidJavaName(bad, true)) << bad;
   }
-}
-
-TEST(PackageListing, EndToEndThroughAsyncCommand) {
-  test::FakeAdb adb("match -s SER1 shell pm list package\nout package:android\\r\\npackage:org.fixture.demo\\r\\n\n");
-  CurrentDevice::Set("SER1");
-  RecordingLine line;
-  DeviceBridge bridge;
-  bridge.adbPath = adb.path();
-  RecordingRunner runner;
-  bridge.runner = &runner;
-  LaunchSink sink(line, bridge);
-  PackageInfo package;
-  package.packageName = "org.fixture.demo";
-  package.launcherActivity = "org.fixture.demo.Main";
-  package.label = "Demo";
-  AsyncCommand command(&sink);
-  ASSERT_TRUE(sink.Begin(package));
-  ASSERT_TRUE(command.Start(PackageListingCommand(bridge)));
-  for (int i = 0; i < 1000 && sink.Busy(); ++i) test::SleepMs(10);
-  EXPECT_EQ(adb.Log(), std::vector<std::string>{"-s SER1 shell pm list package"});
-  EXPECT_EQ(line.texts, std::vector<std::string>{"Demo 已经在手机上运行"});
-  EXPECT_EQ(runner.launched.size(), 1u);
 }
 
 }  // namespace

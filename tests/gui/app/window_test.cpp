@@ -12,6 +12,8 @@
 #include "base/text.h"
 #include "install/system.h"
 #include "device/resolve.h"
+#include "install/launch.h"
+#include "app/main_window.h"
 #include "package/apk_archive.h"
 #include "package/file_size.h"
 #include "package/loader.h"
@@ -40,7 +42,7 @@ std::string OnePhone(const std::string& installAnswer, unsigned installDelayMs =
          "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\n"
          "match -s SER1 install *\ndelay " + std::to_string(installDelayMs) + "\nout " + installAnswer + "\n"
          "match -s SER1 shell pm list package\nout package:com.android.phone\\r\\npackage:org.fixture.sample\\r\\n\n"
-         "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n";
+         "match -s SER1 shell am start *\nout Starting: Intent { cmp=org.fixture.sample/.MainActivity }\\r\\n\n";
 }
 
 std::wstring W(const std::string& gbk) {
@@ -407,6 +409,45 @@ TEST_F(MainWindowTest, RunNowStartsTheApplicationOnce) {
                               "-s SER1 shell am start -n 'org.fixture.sample/.MainActivity'"}));
 }
 
+// Run now waits off the window's thread: a hung package listing leaves the
+// window answering (an install runs meanwhile, closing waits) and ends with
+// the no-answer text; the hung tool is ended.
+TEST_F(MainWindowTest, RunNowOnAHungPhoneKeepsTheWindowAnsweringAndEndsAtItsTimeOut) {
+  test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
+                    "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\n"
+                    "match -s SER1 install *\nout Success\\r\\n\nmatch -s SER1 shell pm list package\nhang\n");
+  test::ScopedEnvironment environment;
+  environment.Set("VANTARO_ANSWER_TIMEOUT_MS", "8000");
+  HANDLE process = program.Start(Fixture("sample.apk"));
+  HWND w = MainWindowOf(GetProcessId(process));
+  ASSERT_TRUE(w);
+  Click(w, kRun);
+  EXPECT_EQ(WaitForText(w, kMessage, kStartingText), kStartingText);
+  Click(w, kInstall);
+  EXPECT_EQ(WaitForText(w, kMessage, kSuccess, 6000), kSuccess);
+  Click(w, kExit);
+  EXPECT_EQ(WaitForText(w, kMessage, app::kCloseWhileRunningText, 3000), app::kCloseWhileRunningText);
+  EXPECT_EQ(WaitForText(w, kMessage, kNoResponseText), kNoResponseText);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+  ASSERT_EQ(adb.Lingering().size(), 1u);
+  EXPECT_FALSE(test::ProcessAlive(adb.Lingering()[0]));
+  Click(w, kExit);
+  EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+TEST_F(MainWindowTest, RunNowShowsThePhonesRefusalInRed) {
+  test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
+                    "match -s SER1 shell pm list package\nout package:org.fixture.sample\\r\\n\n"
+                    "match -s SER1 shell am start *\nout Starting: Intent { cmp=org.fixture.sample/.MainActivity }\\r\\n"
+                    "Error type 3\\r\\nError: Activity class {org.fixture.sample/org.fixture.sample.MainActivity} does "
+                    "not exist.\\r\\n\n");
+  HWND w = Open(Fixture("sample.apk"));
+  ASSERT_TRUE(w);
+  Click(w, kRun);
+  EXPECT_EQ(WaitForText(w, kMessage, kNoSuchActivityText), kNoSuchActivityText);
+  EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
+}
+
 TEST_F(MainWindowTest, RunNowWithTwoPhonesOpensTheChooserAndCancellingChoosesNone) {
   test::FakeAdb adb(test::DeviceListingRule({"SER1", "SER2"}));
   HWND w = Open(Fixture("sample.apk"));
@@ -459,7 +500,7 @@ Tree TreeWithoutSizes(HWND window) {
 TEST_F(MainWindowTest, BundleFromTheCommandLineShowsItsBaseAndRunNowStartsIt) {
   test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
                     "match -s SER1 shell pm list package\nout package:com.android.phone\\r\\npackage:org.fixture.bundle\\r\\n\n"
-                    "match -s SER1 shell am start *\nout Starting: Intent\\r\\n\n");
+                    "match -s SER1 shell am start *\nout Starting: Intent { cmp=org.fixture.bundle/.MainActivity }\\r\\n\n");
   const std::string xapk = BundleFixture("sample.xapk");
   HWND w = Open(Quoted(xapk));
   ASSERT_TRUE(w);
