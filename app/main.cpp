@@ -2,7 +2,11 @@
 #include <windows.h>
 
 #include "app/installer_app.h"
+#include "app/maintenance.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-  return vantaro::app::InstallerApp().Run(commandLine ? commandLine : L"");
+  const wchar_t* line = commandLine ? commandLine : L"";
+  int exitCode = 0;
+  if (vantaro::app::RunMaintenanceCommand(line, exitCode)) return exitCode;
+  return vantaro::app::InstallerApp().Run(line);
 }

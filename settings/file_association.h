@@ -37,6 +37,13 @@ class FileAssociation {
   // command starts this program file at its current path, compared exactly.
   bool IsRegistered() const;
 
+  // Takes back what Register wrote, but only where it still starts this
+  // program file: a type whose ProgID's open command names another program
+  // (or another copy of this one) keeps it, and an extension that another
+  // program has made its own keeps its value. Tells the shell when anything
+  // went. For the uninstaller.
+  void Unregister();
+
   // The open command for a program path: the path in double quotes, a space,
   // "%1" in double quotes.
   static std::wstring CommandFor(const std::wstring& programPath);

@@ -38,6 +38,29 @@ class Key {
     close();
     return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &key_) == ERROR_SUCCESS;
   }
+  bool openWritable(HKEY root, const std::wstring& path) {
+    close();
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) == ERROR_SUCCESS;
+  }
+  // True when the key holds no value and no sub-key.
+  bool empty() const {
+    DWORD keys = 0, values = 0;
+    return RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+           keys == 0 && values == 0;
+  }
+  bool valueEquals(const wchar_t* name, const std::wstring& expected) const {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ || size > (expected.size() + 1) * sizeof(wchar_t)) return false;
+    std::wstring data(expected.size() + 1, L'\0');
+    if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+      return false;
+    data.resize(size / sizeof(wchar_t));
+    while (!data.empty() && data.back() == L'\0') data.pop_back();
+    return data == expected;
+  }
+  bool removeValue(const wchar_t* name) const { return RegDeleteValueW(key_, name) == ERROR_SUCCESS; }
   void close() {
     if (key_) RegCloseKey(key_);
     key_ = nullptr;
@@ -132,6 +155,38 @@ bool FileAssociation::IsRegistered() const {
       return false;
   }
   return true;
+}
+
+void FileAssociation::Unregister() {
+  const std::wstring command = CommandFor(ProgramPath());
+  // The user's own classes first: the classes root shows them above the
+  // machine's, so once they are gone it shows the machine's.
+  const std::pair<HKEY, std::wstring> places[] = {{HKEY_CURRENT_USER, kUserClasses}, {HKEY_CLASSES_ROOT, L""}};
+  bool changed = false;
+  Key key;
+  for (const AssociatedType& type : Types()) {
+    bool progIdGone = false;
+    for (const auto& [root, prefix] : places) {
+      if (!key.open(root, prefix + type.progId + L"\\shell\\open\\command") || !key.defaultEquals(command)) continue;
+      key.close();
+      if (RegDeleteTreeW(root, (prefix + type.progId).c_str()) == ERROR_SUCCESS) {
+        progIdGone = changed = true;
+        RegDeleteKeyW(root, (prefix + type.progId).c_str());
+      }
+      // The extension goes with it only while it still names that ProgID.
+      if (key.openWritable(root, prefix + type.extension) && key.defaultEquals(type.progId)) {
+        key.removeValue(nullptr);
+        const bool nothingLeft = key.empty();
+        key.close();
+        if (nothingLeft) RegDeleteKeyW(root, (prefix + type.extension).c_str());
+      }
+    }
+    if (progIdGone && key.openWritable(HKEY_CURRENT_USER, kExplorerFileExts + type.extension) &&
+        key.valueEquals(L"Progid", type.progId))
+      key.removeValue(L"Progid");
+    key.close();
+  }
+  if (changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 }
 
 }  // namespace vantaro

@@ -1,7 +1,8 @@
 #pragma once
 // The update: fetch the update description, and when it offers a newer
 // version, download the setup program it names into the temporary folder,
-// showing progress and speed, and start it. Runs on a worker thread started
+// showing progress and speed, and start it once its size and SHA-256 are
+// those the description gave. Runs on a worker thread started
 // by the settings dialog; everything it shows goes through UpdateDisplay.
 
 #include <array>
@@ -65,8 +66,10 @@ class UpdateChecker {
   // downloadAddress from it.
   bool CheckForUpdate();
   // Downloads downloadAddress into the temporary folder and starts it when
-  // it is the setup program. Only a download that ended cleanly is kept:
-  // a failed, refused or cancelled one leaves no file behind.
+  // it is the setup program. Only a download that ended cleanly with the
+  // size and SHA-256 of the description is kept: a failed, refused,
+  // mismatched or cancelled one leaves no file behind. A description
+  // without both is refused before anything is fetched.
   DownloadResult DownloadUpdate();
 
   // Before a run, on the dialog's thread.
@@ -80,6 +83,10 @@ class UpdateChecker {
   std::atomic<bool> cancelRequested{false};
   const int32_t ownVersion;
   std::string downloadAddress;  // GBK; written and read by the worker only
+  // What the last description said the download is (UpdateOffer); the
+  // worker's only.
+  int64_t expectedSize = -1;
+  std::string expectedSha256;
   int64_t downloadLimit = kLargestDownload;  // bytes; set before a run
 
  private:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "settings/digest.h"
 #include "settings/file_association.h"
 #include "settings/update_description.h"
 
@@ -347,6 +348,8 @@ bool UpdateChecker::CheckForUpdate() {
     return false;
   }
   if (offer.urlSeen) downloadAddress = offer.url;
+  expectedSize = offer.size;
+  expectedSha256 = offer.sha256;
   if (offer.versionSeen) display_.ShowUpdateStatus(offer.newer ? kNewVersionText : kNoNewVersionText);
   return offer.newer;
 }
@@ -354,6 +357,16 @@ bool UpdateChecker::CheckForUpdate() {
 void UpdateChecker::fail(const std::string& reason) { display_.ShowUpdateStatus(NetworkErrorText(reason)); }
 
 UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
+  // Whoever answers for the address could send anything: only a file that
+  // the description pins down by size and digest may be started.
+  if (expectedSize < 0 || expectedSha256.empty()) {
+    display_.ShowUpdateStatus(kUncheckableOfferText);
+    return DownloadResult::Failed;
+  }
+  if (expectedSize > downloadLimit) {
+    display_.ShowUpdateStatus(kDownloadTooLargeText);
+    return DownloadResult::Failed;
+  }
   // A setup that anybody on the way could replace is never started.
   if (!source_.plainHttpAllowed && IsPlainHttp(Wide(downloadAddress))) {
     display_.ShowUpdateStatus(kInsecureDownloadText);
@@ -385,6 +398,10 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     display_.ShowUpdateStatus(kDownloadTooLargeText);
     return DownloadResult::Failed;
   }
+  if (lengthKnown && total != expectedSize) {
+    display_.ShowUpdateStatus(kMismatchText);
+    return DownloadResult::Failed;
+  }
 
   const std::string folder = DownloadFolder();
   const std::string name = DownloadFileName(downloadAddress);
@@ -396,6 +413,7 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
   }
 
   const ULONGLONG start = GetTickCount64();
+  Sha256 digest;
   std::vector<char> buffer(kReadSize);
   int64_t received = 0;
   for (;;) {
@@ -413,6 +431,11 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
       display_.ShowUpdateStatus(kDownloadTooLargeText);
       return DownloadResult::Failed;
     }
+    if (got > expectedSize - received) {  // more than the description said
+      display_.ShowUpdateStatus(kMismatchText);
+      return DownloadResult::Failed;
+    }
+    digest.add(buffer.data(), got);
     const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - start) / 1000);
     if (!file.write(buffer.data(), got)) {
       fail(ErrorMessage(GetLastError()));
@@ -424,6 +447,10 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
   }
   if (lengthKnown && received < total) {
     fail(kDownloadIncompleteText);
+    return DownloadResult::Failed;
+  }
+  if (received != expectedSize || digest.hex() != expectedSha256) {
+    display_.ShowUpdateStatus(kMismatchText);
     return DownloadResult::Failed;
   }
   if (!file.keep(error)) {

@@ -18,6 +18,8 @@ const char* const kCancelledText = "您已经取消了下载新版本，单击�
 const char* const kDownloadIncompleteText = "下载的文件不完整";
 const char* const kDownloadTooLargeText = "新版本的文件过大，已停止下载";
 const char* const kUncountedAnswerText = "服务器的应答无法确认文件是否完整";
+const char* const kUncheckableOfferText = "更新说明没有给出新版本的大小和 SHA-256 校验值，已拒绝下载";
+const char* const kMismatchText = "下载的新版本与更新说明不符（大小或 SHA-256 校验值不同），已删除，不会运行";
 const char* const kInsecureDownloadText = "新版本的下载地址不安全（不是 https 地址），已拒绝下载";
 
 namespace {
@@ -47,6 +49,28 @@ bool isDeviceName(std::string_view name) {
   return false;
 }
 
+// A size as decimal digits only; -1 for anything else or beyond 2^62.
+int64_t parseSize(const char* text) {
+  if (!*text) return -1;
+  int64_t size = 0;
+  for (; *text; ++text) {
+    if (*text < '0' || *text > '9' || size > (int64_t{1} << 62) / 10) return -1;
+    size = size * 10 + (*text - '0');
+  }
+  return size;
+}
+
+// 64 hexadecimal digits in lower case; empty for anything else.
+std::string parseDigest(const char* text) {
+  std::string digest;
+  for (; *text; ++text) {
+    char c = lower(*text);
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) || digest.size() == 64) return std::string();
+    digest.push_back(c);
+  }
+  return digest.size() == 64 ? digest : std::string();
+}
+
 }  // namespace
 
 UpdateOffer ReadUpdateDescription(std::string_view xml, int32_t ownVersion) {
@@ -63,6 +87,10 @@ UpdateOffer ReadUpdateDescription(std::string_view xml, int32_t ownVersion) {
     } else if (std::strcmp(attribute.name(), "url") == 0) {
       offer.urlSeen = true;
       offer.url = utf8ToGbk(attribute.value());
+    } else if (std::strcmp(attribute.name(), "size") == 0) {
+      offer.size = parseSize(attribute.value());
+    } else if (std::strcmp(attribute.name(), "sha256") == 0) {
+      offer.sha256 = parseDigest(attribute.value());
     }
   }
   return offer;
@@ -93,7 +121,13 @@ std::string DownloadFileName(std::string_view address) {
   return name;
 }
 
-bool IsSetupName(std::string_view fileName) { return equalsAsciiNoCase(fileName, kSetupName); }
+bool IsSetupName(std::string_view fileName) {
+  if (equalsAsciiNoCase(fileName, kSetupName)) return true;
+  constexpr std::string_view kExe = ".exe";
+  return fileName.size() > kOwnSetupPrefix.size() + kExe.size() &&
+         equalsAsciiNoCase(fileName.substr(0, kOwnSetupPrefix.size()), kOwnSetupPrefix) &&
+         equalsAsciiNoCase(fileName.substr(fileName.size() - kExe.size()), kExe);
+}
 
 int DownloadPercent(int64_t received, int64_t total) {
   if (total <= 0 || received <= 0) return 0;

@@ -19,9 +19,14 @@ extern const char* const kDownloadIncompleteText;
 extern const char* const kDownloadTooLargeText;  // beyond the largest download
 extern const char* const kInsecureDownloadText;  // a setup offered over plain http
 extern const char* const kUncountedAnswerText;   // a body whose end cannot be told
+extern const char* const kUncheckableOfferText;  // a description without size or SHA-256
+extern const char* const kMismatchText;          // a download unlike its description
 
-// The setup program the update starts; any other downloaded name is only saved.
+// The setup programs the update starts (once checked): "apk-setup.exe", or
+// ours as scripts/package names it, "vantaro-setup-VERSION.exe". Any other
+// downloaded name is only saved.
 constexpr std::string_view kSetupName = "apk-setup.exe";
+constexpr std::string_view kOwnSetupPrefix = "vantaro-setup-";
 
 // What the update description says. Only the attributes of its top element
 // "root" are read, in document order; names compare exactly.
@@ -31,6 +36,11 @@ struct UpdateOffer {
   bool newer = false;          // the last "version" is above our own
   bool urlSeen = false;        // a "url" attribute was read
   std::string url;             // GBK
+  // What the download must be: its size in bytes ("size", decimal digits)
+  // and its SHA-256 ("sha256", 64 hexadecimal digits, kept in lower case).
+  // -1 and empty when missing or malformed: such an offer is not taken.
+  int64_t size = -1;
+  std::string sha256;
 };
 
 UpdateOffer ReadUpdateDescription(std::string_view xml, int32_t ownVersion);
@@ -45,7 +55,7 @@ int32_t VersionNumber(std::string_view versionText);
 // never "." or "..", never holds a separator, a colon or "..".
 std::string DownloadFileName(std::string_view address);
 
-// True when the saved name is the setup program's (letter case aside, as the
+// True when the saved name is a setup program's (letter case aside, as the
 // file system compares it).
 bool IsSetupName(std::string_view fileName);
 

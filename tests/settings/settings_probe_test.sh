@@ -35,7 +35,11 @@ class_default() {  # class_default .EXT: the extension's default value in the sc
   value="$("$wine_env" wine reg query "HKCU\\$VANTARO_TEST_REGISTRY\\Classes\\$1" /ve 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ {print $NF}')"
   echo "${value:--}"
 }
-describe() { printf '<root version="%s" url="%s%s"/>' "$1" "$VANTARO_TEST_SERVER" "$2" >"$served/vantaro-update.xml"; }
+describe() {  # describe VERSION PATH: offers the served file PATH names, with its size and SHA-256
+  local file="$served/${2##*/}"
+  printf '<root version="%s" url="%s%s" size="%s" sha256="%s"/>' "$1" "$VANTARO_TEST_SERVER" "$2" \
+    "$(stat -c %s "$file")" "$(sha256sum "$file" | cut -d' ' -f1)" >"$served/vantaro-update.xml"
+}
 file_goes() {  # file_goes PATH: "gone" once PATH no longer exists (within 5 s), else "left"
   local i
   for i in $(seq 1 50); do [ -e "$1" ] || { echo gone; return; }; sleep 0.1; done

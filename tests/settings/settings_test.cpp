@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "settings/digest.h"
 #include "settings/file_association.h"
 #include "settings/update_checker.h"
 #include "settings/update_description.h"
@@ -41,6 +43,17 @@ int64_t FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
@@ -242,6 +255,48 @@ TEST_F(AssociationTest, RefusedClassesRootFallsBackToUserClasses) {
             FileAssociation::CommandFor(FileAssociation::ProgramPath()));
 }
 
+// Unregister takes back only what still names this program file: a type
+// another program took keeps its extension, a ProgID that names another
+// copy stays whole, a value the user added keeps its key.
+TEST_F(AssociationTest, UnregisterRemovesOnlyWhatStillNamesThisProgram) {
+  const std::wstring fileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+  association_.Register();
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".apkm", nullptr, REG_SZ, L"Other.file", sizeof(L"Other.file")),
+            ERROR_SUCCESS);
+  const std::wstring elsewhere = FileAssociation::CommandFor(L"C:\\Elsewhere\\vantaro.exe");
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L"Lorimex.xapk\\shell\\open\\command", nullptr, REG_SZ,
+                            elsewhere.c_str(), static_cast<DWORD>((elsewhere.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".apk", L"Content Type", REG_SZ, L"x/y", sizeof(L"x/y")),
+            ERROR_SUCCESS);
+  // The user's own classes hold a registration of this program too.
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\.apks", nullptr, REG_SZ, L"Lorimex.apks",
+                            sizeof(L"Lorimex.apks")),
+            ERROR_SUCCESS);
+  const std::wstring ours = FileAssociation::CommandFor(FileAssociation::ProgramPath());
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\Lorimex.apks\\shell\\open\\command", nullptr,
+                            REG_SZ, ours.c_str(), static_cast<DWORD>((ours.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+
+  association_.Unregister();
+  EXPECT_FALSE(association_.IsRegistered());
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".apk", nullptr), L"<missing>");
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".apk", L"Content Type"), L"x/y");
+  for (const wchar_t* gone : {L"Lorimex.apk", L"Lorimex.apks", L"Lorimex.apkm", L".apks"})
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, gone, nullptr), L"<missing>") << Gbk(gone);
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L".apks", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\Lorimex.apks", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\.apks", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, fileExts + L".apk", L"Progid"), L"<missing>");
+  // Not ours any more: left as they are.
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".apkm", nullptr), L"Other.file");
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".xapk", nullptr), L"Lorimex.xapk");
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.xapk\\shell\\open\\command", nullptr), elsewhere);
+  EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Lorimex.xapk", nullptr), L"Android程序安装包 (.xapk)");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, fileExts + L".xapk", L"Progid"), L"Lorimex.xapk");
+}
+
 // ------------------------------------------------------------------ update, offline
 
 TEST(UpdateText, VersionsNamesAndProgress) {
@@ -282,6 +337,29 @@ TEST(UpdateText, DescriptionAttributes) {
   EXPECT_FALSE(ReadUpdateDescription(R"(<root Version="99"/>)", 30).versionSeen);  // names compare exactly
   EXPECT_FALSE(ReadUpdateDescription(R"(<update version="31"/>)", 30).readable);
   EXPECT_FALSE(ReadUpdateDescription("<root version=", 30).readable);
+
+  const std::string digest(64, 'a');
+  offer = ReadUpdateDescription("<root size=\"1234\" sha256=\"" + std::string(64, 'A') + "\"/>", 30);
+  EXPECT_EQ(offer.size, 1234);
+  EXPECT_EQ(offer.sha256, digest);  // hexadecimal in either case, kept in lower case
+  for (const char* bad : {"", "-1", "12x", "1e3", " 12", "99999999999999999999999"})
+    EXPECT_EQ(ReadUpdateDescription(std::string("<root size=\"") + bad + "\"/>", 30).size, -1) << bad;
+  for (const std::string& bad : {digest.substr(1), digest + "a", digest.substr(1) + "g", std::string()})
+    EXPECT_EQ(ReadUpdateDescription("<root sha256=\"" + bad + "\"/>", 30).sha256, "") << bad;
+  EXPECT_EQ(ReadUpdateDescription("<root/>", 30).size, -1);
+
+  // Known answers (FIPS 180-2), fed in pieces.
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  Sha256 pieces;
+  const std::string million(1000000, 'a');
+  for (size_t at = 0; at < million.size(); at += 40960)
+    pieces.add(million.data() + at, std::min<size_t>(40960, million.size() - at));
+  EXPECT_EQ(pieces.hex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+
+  EXPECT_TRUE(IsSetupName("vantaro-setup-3.1.exe"));
+  EXPECT_TRUE(IsSetupName("APK-Setup.exe"));
+  EXPECT_FALSE(IsSetupName("vantaro-setup-.exe"));
+  EXPECT_FALSE(IsSetupName("vantaro-setup-3.1.exe.txt"));
 }
 
 // ------------------------------------------------------------------ update, against the server
@@ -360,8 +438,15 @@ class UpdateTest : public ::testing::Test {
     WriteText(Environment(L"VANTARO_TEST_SERVE_DIR") + Wide(name), xml);
     return Server() + "/" + name;
   }
+  // A description of the served file named by the address's last segment,
+  // with that file's size and SHA-256.
   std::string Offer(const std::string& version, const std::string& path) {
-    return Describe("<root version=\"" + version + "\" url=\"" + Server() + path + "\"/>");
+    return Describe("<root version=\"" + version + "\" url=\"" + Server() + path + "\"" + Pin(path) + "/>");
+  }
+  static std::string Pin(const std::string& path) {
+    const std::string bytes =
+        ReadBytes(Environment(L"VANTARO_TEST_SERVE_DIR") + Wide(path.substr(path.find_last_of('/') + 1)));
+    return " size=\"" + std::to_string(bytes.size()) + "\" sha256=\"" + Sha256Hex(bytes) + "\"";
   }
   static bool WaitFor(const std::wstring& path, ULONGLONG milliseconds) {
     for (ULONGLONG end = GetTickCount64() + milliseconds; GetTickCount64() < end; Sleep(50))
@@ -400,7 +485,8 @@ TEST_F(UpdateTest, NewerVersionIsDownloadedIntoTheTemporaryFolderAndStarted) {
 // "url" before "version", and a file under another name than the setup's:
 // downloaded, not started.
 TEST_F(UpdateTest, UrlFirstWorksAndOnlyTheSetupNameIsStarted) {
-  UpdateChecker checker(display_, 30, Local(Describe("<root url=\"" + Server() + "/other.bin\" version=\"31\"/>")));
+  UpdateChecker checker(display_, 30,
+                        Local(Describe("<root url=\"" + Server() + "/other.bin\" version=\"31\"" + Pin("/other.bin") + "/>")));
   ASSERT_TRUE(checker.CheckForUpdate());
   EXPECT_EQ(checker.DownloadUpdate(), UpdateChecker::DownloadResult::Saved);
   EXPECT_EQ(display_.lastStatus(), "新版本已经下载完成");
@@ -429,17 +515,22 @@ TEST_F(UpdateTest, DownloadFailuresShowTheNetworkErrorAndStartNothing) {
   // No "url": the empty address fails at once.
   {
     RecordingDisplay display;
-    UpdateChecker checker(display, 30, Local(Describe("<root version=\"31\"/>")));
+    UpdateChecker checker(display, 30, Local(Describe("<root version=\"31\"" + Pin("/apk-setup.exe") + "/>")));
     checker.RunUpdate();
     EXPECT_EQ(display.statuses().size(), 2u);
     EXPECT_TRUE(display.lastStatus().size() > kNetworkError.size() &&
                 display.lastStatus().compare(0, kNetworkError.size(), kNetworkError) == 0)
         << display.lastStatus();
   }
-  // The body ends before the announced length.
+  // The body ends before the announced length (which the description
+  // gives too).
   {
     RecordingDisplay display;
-    UpdateChecker checker(display, 30, Local(Offer("31", "/short/apk-setup.exe")));
+    const std::string bytes = ReadBytes(Wide(TEST_SETUP_PATH));
+    UpdateChecker checker(display, 30,
+                          Local(Describe("<root version=\"31\" url=\"" + Server() + "/short/apk-setup.exe\" size=\"" +
+                                         std::to_string(bytes.size() + 1000) + "\" sha256=\"" + Sha256Hex(bytes) +
+                                         "\"/>")));
     checker.RunUpdate();
     EXPECT_EQ(display.lastStatus(), kNetworkError + "下载的文件不完整");
     EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe"));
@@ -501,6 +592,50 @@ TEST_F(UpdateTest, BrokenOversizedAndPlainHttpDownloadsLeaveNoFileAndStartNothin
   }
   Sleep(1000);
   EXPECT_FALSE(Exists(temp_ + L"apk-setup.exe.ran"));
+}
+
+// Only what the description pins down is started: a setup with one byte
+// changed, one of another size, and a description without the size or the
+// digest (an older server) each give the plain text, leave no file and start
+// nothing.
+TEST_F(UpdateTest, OnlyTheDescribedSetupIsStarted) {
+  const std::wstring served = Environment(L"VANTARO_TEST_SERVE_DIR");
+  const std::string pin = Pin("/apk-setup.exe");
+  std::string changed = ReadBytes(Wide(TEST_SETUP_PATH));
+  ASSERT_GT(changed.size(), 1000u);
+  changed[changed.size() / 2] ^= 1;
+  WriteText(served + L"vantaro-setup-3.1.exe", changed);
+  const std::string setup = " url=\"" + Server() + "/vantaro-setup-3.1.exe\"";
+  const std::string sizeOnly = pin.substr(0, pin.find(" sha256"));
+  const std::string digestOnly = pin.substr(pin.find(" sha256"));
+  struct Case {
+    const char* what;
+    std::string attributes;
+    std::string status;
+    bool fetched;  // whether the file was asked for at all
+  };
+  const Case cases[] = {
+      {"one byte changed", setup + pin, kMismatchText, true},
+      {"another size", setup + " size=\"" + std::to_string(changed.size() + 1) + "\"" + digestOnly, kMismatchText, false},
+      {"no digest", setup + sizeOnly, kUncheckableOfferText, false},
+      {"no size", setup + digestOnly, kUncheckableOfferText, false},
+      {"malformed digest", setup + sizeOnly + " sha256=\"" + std::string(64, 'z') + "\"", kUncheckableOfferText, false},
+      {"one byte changed, no length", " url=\"" + Server() + "/nolength/vantaro-setup-3.1.exe\"" + pin, kMismatchText, true},
+  };
+  for (const Case& c : cases) {
+    RecordingDisplay display;
+    UpdateChecker checker(display, 30, Local(Describe("<root version=\"31\"" + c.attributes + "/>")));
+    EXPECT_EQ(checker.RunUpdate(), 0);
+    EXPECT_EQ(display.lastStatus(), c.status) << c.what;
+    EXPECT_EQ(display.sawStatusStarting("正在下载新版本"), c.fetched) << c.what;
+    EXPECT_FALSE(Exists(temp_ + L"vantaro-setup-3.1.exe")) << c.what;
+  }
+  // The same file, truly described, is started.
+  WriteText(served + L"vantaro-setup-3.1.exe", ReadBytes(Wide(TEST_SETUP_PATH)));
+  UpdateChecker checker(display_, 30, Local(Offer("31", "/vantaro-setup-3.1.exe")));
+  checker.RunUpdate();
+  EXPECT_EQ(display_.lastStatus(), "新版本已经下载完成");
+  EXPECT_TRUE(WaitFor(temp_ + L"vantaro-setup-3.1.exe.ran", 15000));
 }
 
 TEST_F(UpdateTest, NoLengthShowsTheAmountReceivedAndSpeed) {

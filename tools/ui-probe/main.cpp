@@ -2,7 +2,7 @@
 // tests (run under Wine). Prints UTF-8; exit code 0 on success, 1 when what
 // was asked for is not there (or did not come in time), 2 on a usage error.
 //
-//   ui-probe find [--title TEXT] [--timeout MS]
+//   ui-probe find [--title TEXT [--control ID]] [--timeout MS]
 //   ui-probe list WINDOW
 //   ui-probe text WINDOW ID
 //   ui-probe click WINDOW ID
@@ -43,7 +43,7 @@ namespace {
 
 int usage() {
   std::fputs(
-      "usage: ui-probe find [--title TEXT] [--timeout MS] | list WINDOW | text WINDOW ID | click WINDOW ID |\n"
+      "usage: ui-probe find [--title TEXT [--control ID]] [--timeout MS] | list WINDOW | text WINDOW ID | click WINDOW ID |\n"
       "       click-at WINDOW X Y | move WINDOW X Y | drag WINDOW X Y DX DY | key WINDOW ID VK |\n"
       "       wait-text WINDOW ID TEXT [--timeout MS] | msgbox [--timeout MS] | msgbox-ok BOX |\n"
       "       pixel WINDOW X Y | rect WINDOW | screenshot WINDOW FILE.png | close WINDOW\n",
@@ -64,9 +64,13 @@ int wmain(int argc, wchar_t** argv) {
   DWORD timeout = 5000;
   std::wstring title;
   bool titled = false;
+  long withControl = 0;
   for (size_t i = 0; i + 1 < args.size();) {
     if (args[i] == L"--timeout") {
       if (!parseNumber(args[i + 1], &timeout)) return usage();
+      args.erase(args.begin() + i, args.begin() + i + 2);
+    } else if (args[i] == L"--control") {
+      if (!parseSigned(args[i + 1], &withControl)) return usage();
       args.erase(args.begin() + i, args.begin() + i + 2);
     } else if (args[i] == L"--title") {
       title = args[i + 1];
@@ -81,7 +85,10 @@ int wmain(int argc, wchar_t** argv) {
   auto number = [&](size_t index, long* out) { return index < args.size() && parseSigned(args[index], out); };
 
   if (command == L"find") {
-    HWND window = waitFor(timeout, [&] { return titled ? findByTitle(title) : findMainWindow(); });
+    HWND window = waitFor(timeout, [&] {
+      if (!titled) return findMainWindow();
+      return withControl ? findByTitle(title, withControl) : findByTitle(title);
+    });
     if (!window) return fail("no such window");
     printLine(handleText(window));
     return 0;

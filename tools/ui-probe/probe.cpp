@@ -98,6 +98,10 @@ HWND findByTitle(const std::wstring& title) {
   return findTopLevel([&](HWND w) { return IsWindowVisible(w) && windowText(w) == title; });
 }
 
+HWND findByTitle(const std::wstring& title, long id) {
+  return findTopLevel([&](HWND w) { return IsWindowVisible(w) && windowText(w) == title && controlOf(w, id); });
+}
+
 HWND findMessageBox() {
   return findTopLevel([](HWND w) {
     return IsWindowVisible(w) && className(w) == L"#32770" && GetDlgItem(w, IDOK) && !GetPropW(w, L"Vantaro");

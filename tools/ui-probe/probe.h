@@ -20,6 +20,8 @@ std::wstring windowText(HWND window);
 HWND waitFor(DWORD timeoutMs, const std::function<HWND()>& find);
 HWND findMainWindow();
 HWND findByTitle(const std::wstring& title);
+// The first visible top-level window named title that has a control id.
+HWND findByTitle(const std::wstring& title, long id);
 HWND findMessageBox();
 std::wstring messageBoxText(HWND box);
 bool pressOk(HWND box);
