@@ -93,6 +93,20 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
   for (const SdkFinding& f : info.sdks)
     sdks.push_back({{"name", utf8(f.name)}, {"kind", utf8(f.kind)}, {"evidence", f.evidence}});
   static const char* const kCodeScan[] = {"notRun", "ok", "noCode", "incomplete"};
+  const Compatibility& compat = info.compat;
+  nlohmann::ordered_json abis = nlohmann::ordered_json::array();
+  for (const std::string& abi : compat.abis) abis.push_back(abi);
+  // Null when no library is for a 64-bit processor: nothing to be ready.
+  nlohmann::ordered_json pageSize16k = nullptr;
+  if (compat.pages != PageReadiness::NoLibraries) pageSize16k = compat.pages == PageReadiness::Ready;
+  nlohmann::ordered_json features = list(compat.features);
+  if (compat.glEsVersion > 0) {
+    char gl[32];
+    std::snprintf(gl, sizeof gl, "glEsVersion=%u.%u", compat.glEsVersion >> 16, compat.glEsVersion & 0xFFFF);
+    features.push_back(gl);
+  }
+  nlohmann::ordered_json languages = nullptr;
+  if (compat.languages >= 0) languages = compat.languages;
   return {
       {"path", utf8(info.path)},
       {"label", utf8(display.text(kLabelField))},
@@ -100,6 +114,14 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
       {"packageName", utf8(info.packageName)},
       {"minSdk", info.minSdk},
       {"minRelease", utf8(releaseNameForApiLevel(info.minSdk))},
+      {"targetSdk", compat.effectiveTarget(info.minSdk)},
+      {"abis", abis},
+      {"pageSize16k", pageSize16k},
+      {"features", features},
+      {"debuggable", compat.debuggable},
+      {"testOnly", compat.testOnly},
+      {"splitRequired", compat.splitRequired},
+      {"languages", languages},
       {"sdCard", info.sdCardAllowed && info.analysisOk},
       {"fileSize", info.fileSize},
       {"fileSizeText", utf8(display.text(kFileSizeField))},

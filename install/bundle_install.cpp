@@ -8,6 +8,7 @@
 #include "device/command_line.h"
 #include "device/current_device.h"
 #include "device/devices.h"
+#include "install/precheck.h"
 #include "install/system.h"
 
 namespace vantaro {
@@ -211,6 +212,16 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   if (!phone.ok) return fail(phone.failure);
   SplitSelection selection = SelectSplits(bundle, phone.traits);
   if (!selection.ok) return fail(selection.refusal);
+  // The checks read what goes: a whole APK alone, else the base with the splits.
+  InstallFacts facts;
+  {
+    ApkArchive apk;
+    uint64_t inflated = 0;
+    const BundleSplit& first = *selection.chosen.front().split;
+    if (openNestedArchive(outer, first.member, kMaxNestedInflate, inflated, apk))
+      facts = selection.standalone ? ReadInstallFacts(apk) : ReadInstallFacts(apk, &outer, &bundle);
+  }
+  if (!CheckBeforeSending(facts, phone.traits, services, line)) return false;
 
   // The members, found again in this archive, and what they need.
   std::vector<const ApkArchive::Member*> members;
@@ -243,6 +254,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   std::vector<std::string> arguments{"-s", serial, selection.standalone ? "install" : "install-multiple"};
   if (request.replace) arguments.push_back("-r");
   if (sdOption) arguments.push_back("-s");
+  if (facts.compat.testOnly) arguments.push_back("-t");  // the phone refuses a test-only package without it
   arguments.insert(arguments.end(), files.begin(), files.end());
   std::string command = ToolCommand(bridge.adbPath, arguments);
   if (command.size() > kLongestCommand) return fail(kTooManyFilesText);

@@ -8,6 +8,7 @@
 #include "device/current_device.h"
 #include "device/devices.h"
 #include "install/bundle_install.h"
+#include "install/precheck.h"
 #include "install/system.h"
 #include "package/loader.h"
 
@@ -84,14 +85,33 @@ bool InstallStep(const InstallRequest& request, const InstallServices& services,
   // A split bundle (a zip without a manifest of its own) sends the APKs the
   // phone needs; it is read again here, so that what is sent is what the
   // file holds now.
+  InstallFacts facts;
   {
     ApkArchive outer;
-    if (outer.open(request.path) && !outer.contains("AndroidManifest.xml")) {
-      BundleResult bundle = readBundle(outer);
-      if (bundle.status == BundleStatus::Ok) return InstallBundle(request, services, line, outer, bundle.bundle);
-      if (bundle.status != BundleStatus::NotBundle) return fail(kInvalidPackageMessage);
+    if (outer.open(request.path)) {
+      if (!outer.contains("AndroidManifest.xml")) {
+        BundleResult bundle = readBundle(outer);
+        if (bundle.status == BundleStatus::Ok) return InstallBundle(request, services, line, outer, bundle.bundle);
+        if (bundle.status != BundleStatus::NotBundle) return fail(kInvalidPackageMessage);
+      } else {
+        facts = ReadInstallFacts(outer);
+      }
     }
   }
+
+  const DeviceBridge& bridge = services.bridge;
+  std::string serial = CurrentDevice::Get();
+  // A package that reads is checked against what the phone is (one property
+  // listing); the phone decides about any other file.
+  DeviceSpec phone;
+  if (facts.known) {
+    CapturedOutput listing = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "getprop"}),
+                                                         kPropertyListingLimit, bridge.timeouts.propertyMs);
+    if (listing.status == RunStatus::TimedOut) return fail(kNoResponseText);
+    if (listing.status != RunStatus::Started) return fail(kToolMissingText);
+    phone = ParseDeviceSpec(listing.output);
+  }
+  if (!CheckBeforeSending(facts, phone, services, line)) return false;
 
   int64_t needed = request.neededMegabytes >= 0 ? request.neededMegabytes : request.fileSize / (1 << 20);
   if (!(services.freeMegabytes() > needed)) return fail(kNoSpaceText);
@@ -111,20 +131,16 @@ bool InstallStep(const InstallRequest& request, const InstallServices& services,
   } removeCopy{copy};
 
   bool sdOption = request.replace && request.sdBoxTicked && request.sdCardAllowed &&
-                  CurrentDeviceSdkLevel(services.bridge) >= 8;
+                  (phone.sdkLevel > 0 ? phone.sdkLevel : CurrentDeviceSdkLevel(bridge)) >= 8;
 
   if (copy.empty() || !IsExistingFile(copy)) return fail(kTemporaryFolderText);
 
-  const DeviceBridge& bridge = services.bridge;
-  std::string serial = CurrentDevice::Get();
-  std::string command;
-  if (!request.replace) {
-    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", copy});
-  } else if (sdOption) {
-    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", "-r", "-s", copy});
-  } else {
-    command = ToolCommand(bridge.adbPath, {"-s", serial, "install", "-r", copy});
-  }
+  std::vector<std::string> arguments{"-s", serial, "install"};
+  if (request.replace) arguments.push_back("-r");
+  if (sdOption) arguments.push_back("-s");
+  if (facts.compat.testOnly) arguments.push_back("-t");  // the phone refuses a test-only package without it
+  arguments.push_back(copy);
+  std::string command = ToolCommand(bridge.adbPath, arguments);
   int64_t size = std::max<int64_t>(fileLength(copy), request.fileSize);
   CapturedOutput run = bridge.runner->RunCaptured(command, kInstallLimit, bridge.timeouts.Install(size));
   bool success = false;

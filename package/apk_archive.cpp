@@ -475,4 +475,53 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
   return ReadResult::Ok;
 }
 
+ApkArchive::ReadResult ApkArchive::readPrefix(const Member& m, size_t count, std::vector<uint8_t>& out) const {
+  out.clear();
+  if (!source_) return ReadResult::Missing;
+  uint64_t at = 0;
+  if (!dataOffset(m, at)) return ReadResult::Corrupt;
+  size_t wanted = static_cast<size_t>(std::min<uint64_t>(m.size, count));
+  out.resize(wanted);
+  if (m.stored()) {
+    if (!source_->read(at, out.data(), wanted)) {
+      out.clear();
+      return ReadResult::CannotOpen;
+    }
+    return ReadResult::Ok;
+  }
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+    out.clear();
+    return ReadResult::CannotOpen;
+  }
+  std::vector<uint8_t> input(static_cast<size_t>(std::clamp<uint64_t>(m.compressedSize, 1, 16u << 10)));
+  uint64_t left = m.compressedSize;
+  size_t produced = 0;
+  ReadResult result = ReadResult::Corrupt;
+  while (produced < wanted) {
+    if (z.avail_in == 0 && left > 0) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, input.size()));
+      if (!source_->read(at, input.data(), n)) {
+        result = ReadResult::CannotOpen;
+        break;
+      }
+      at += n;
+      left -= n;
+      z.next_in = input.data();
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = out.data() + produced;
+    z.avail_out = static_cast<uInt>(std::min<size_t>(wanted - produced, 1u << 30));
+    uInt before = z.avail_out;
+    int status = inflate(&z, Z_NO_FLUSH);
+    produced += before - z.avail_out;
+    if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
+    if (status == Z_BUF_ERROR && z.avail_in == 0 && left == 0) break;  // the data ends early
+  }
+  inflateEnd(&z);
+  if (produced == wanted) return ReadResult::Ok;
+  out.clear();
+  return result;
+}
+
 }  // namespace vantaro

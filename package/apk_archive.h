@@ -70,6 +70,12 @@ class ApkArchive {
   ReadResult read(std::string_view name, size_t maxSize, std::vector<uint8_t>& out) const;
   ReadResult read(const Member& member, size_t maxSize, std::vector<uint8_t>& out) const;
 
+  // The first count bytes of the member (all of it when it is shorter), read
+  // in place when stored and inflated only that far otherwise; nothing is
+  // allocated beyond count. The checksum is not checked (the member is not
+  // read whole): a member whose data ends early or does not inflate is Corrupt.
+  ReadResult readPrefix(const Member& member, size_t count, std::vector<uint8_t>& out) const;
+
   // Where the member's data starts in the source, after its local header;
   // false when that header is damaged or disagrees with the directory.
   bool dataOffset(const Member& member, uint64_t& offset) const;

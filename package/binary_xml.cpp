@@ -25,6 +25,8 @@ constexpr uint8_t kTypeReference = 0x01;
 constexpr uint8_t kTypeDynamicReference = 0x07;
 constexpr uint8_t kTypeString = 0x03;
 constexpr uint8_t kTypeIntDec = 0x10;
+constexpr uint8_t kTypeIntHex = 0x11;
+constexpr uint8_t kTypeBoolean = 0x12;
 
 // A manifest's text is a few hundred kilobytes at most; repeated references
 // to long strings must not make it grow without bound.
@@ -64,6 +66,7 @@ constexpr AttributeName kAttributeNames[] = {
     {0x010104ec, "usesCleartextTraffic"}, {0x0101052c, "roundIcon"},
     {0x01010572, "compileSdkVersion"}, {0x01010573, "compileSdkVersionCodename"},
     {0x0101057a, "appComponentFactory"},
+    {0x01010591, "isSplitRequired"}, {0x0101064e, "requiredSplitTypes"},
 };
 
 void appendEscaped(std::string& out, const std::string& text) {
@@ -244,6 +247,11 @@ class Decoder {
         } else if (dataType == kTypeIntDec) {
           std::snprintf(number, sizeof number, "%d", static_cast<int32_t>(data));
           out_ += number;
+        } else if (dataType == kTypeIntHex) {
+          std::snprintf(number, sizeof number, "0x%08x", data);
+          out_ += number;
+        } else if (dataType == kTypeBoolean) {
+          out_ += data ? "true" : "false";
         } else if (dataType == kTypeString) {
           const std::string* value = string(data);
           if (!value) return false;

@@ -2,7 +2,8 @@
 // Turns a compiled (binary) Android XML document, such as AndroidManifest.xml
 // inside a package, into plain XML text in GBK: names without namespaces,
 // references as "@0x" and lowercase hexadecimal digits, decimal integers in
-// decimal, strings as themselves, every other typed value empty.
+// decimal, hexadecimal integers as "0x" and eight digits, booleans as "true"
+// or "false", strings as themselves, every other typed value empty.
 
 #include <cstddef>
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include "package/apk_archive.h"
 #include "package/binary_xml.h"
 #include "package/bundle.h"
+#include "package/compatibility.h"
 #include "package/file_size.h"
 #include "package/manifest.h"
 #include "package/report.h"
@@ -137,6 +138,10 @@ void PackageLoader::loadArchive(const std::string& path) {
     }
   }
   if (!analyzeArchive(*apk, path)) return;
+  if (info_.bundle)
+    readBundleNativeLibraries(outer, *apk, *info_.bundle, info_.compat);
+  else
+    readNativeLibraries(*apk, info_.compat);
   if (info_.bundle) addFeatureSplits(outer);
   // Manifest keys and class probes of every part first, then the code.
   if (scanCode_) {
@@ -153,6 +158,7 @@ void PackageLoader::loadArchive(const std::string& path) {
   } else {
     buildFindingSections(info_, display_);
   }
+  buildCompatibilitySection(info_, display_);
   if (info_.bundle) buildCompositionSection(*info_.bundle, display_);
   showSdCardSupport(info_, display_);
   if (info_.analysisOk) display_.setMessage(info_.label + "就绪", StatusKind::Progress);

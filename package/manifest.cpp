@@ -155,13 +155,13 @@ void analyzeIntentFilters(pugi::xml_document& doc, PackageInfo& info) {
 void collectRequests(const pugi::xml_document& doc, PackageInfo& info, bool onlyNew) {
   // uses-permission-sdk-23 requests the same as uses-permission on the
   // releases that ask at run time.
+  // Only the name is a permission: maxSdkVersion and the like are not.
   for (pugi::xml_node element : elementsByTagName(doc, {"uses-permission", "uses-permission-sdk-23"})) {
-    for (pugi::xml_attribute a : element.attributes()) {
-      if (std::strcmp(a.value(), kInternet) == 0) info.usesInternet = true;
-      if (onlyNew && std::find(info.permissions.begin(), info.permissions.end(), a.value()) != info.permissions.end())
-        continue;
-      info.permissions.emplace_back(a.value());
-    }
+    const char* name = element.attribute("name").value();
+    if (*name == '\0') continue;
+    if (std::strcmp(name, kInternet) == 0) info.usesInternet = true;
+    if (onlyNew && std::find(info.permissions.begin(), info.permissions.end(), name) != info.permissions.end()) continue;
+    info.permissions.emplace_back(name);
   }
 
   for (pugi::xml_node element : elementsByTagName(doc, {"meta-data"})) {
@@ -187,6 +187,7 @@ bool analyze(const std::string& xml, PackageInfo& info, PackageDisplay& display)
   pugi::xml_node sdk = doc.select_node("manifest//uses-sdk").node();
   if (pugi::xml_attribute min = sdk.attribute("minSdkVersion")) info.minSdk = ParseLeadingInt(min.value());
   display.setText(kMinReleaseField, releaseNameForApiLevel(info.minSdk));
+  readManifestCompatibility(doc, info.compat);
 
   analyzeIntentFilters(doc, info);
   return true;

@@ -25,6 +25,7 @@ void PackageInfo::reset() {
   iconPackage = 0;
   unresolved.clear();
   bundle.reset();
+  compat = Compatibility();
   sdCardAllowed = true;
   minSdk = -1;
   launcherActivity.clear();

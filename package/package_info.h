@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "package/bundle.h"
+#include "package/compatibility.h"
 #include "package/resource_table.h"
 #include "package/sdk_scan.h"
 
@@ -55,6 +56,7 @@ struct PackageInfo {
     uint32_t id;
   };
   std::vector<UnresolvedReference> unresolved;
+  Compatibility compat;
   std::optional<Bundle> bundle;     // set when the file is a split bundle; the facts above are its base's
   ResourceTypeTable iconTypeTable;
   ResourceTypeTable labelTypeTable;

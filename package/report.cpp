@@ -17,6 +17,7 @@ const char* const kNothingFound = "没有找到";
 const char* const kCompositionSection = "安装包组成";
 const char* const kCodeUnreadable = "部分代码无法读取，结果可能不完整";
 const char* const kAnalysing = "正在分析…";
+const char* const kCompatibilitySection = "兼容性";
 
 void buildInitialSections(PackageDisplay& display) {
   display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
@@ -74,6 +75,73 @@ FindingSections buildPendingFindingSections(PackageDisplay& display) {
 
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display) {
   display.setText(kSdCardField, info.sdCardAllowed && info.analysisOk ? "该应用支持" : "不支持");
+}
+
+std::string levelText(int32_t level) {
+  std::string text = releaseNameForApiLevel(level);
+  text += "（API ";
+  text += std::to_string(level);
+  text += "）";
+  return text;
+}
+
+void buildCompatibilitySection(const PackageInfo& info, PackageDisplay& display) {
+  const Compatibility& c = info.compat;
+  ReportItem root = display.insertReportItem(kReportRoot, kCompatibilitySection, kImageCompatibility);
+  auto line = [&](const std::string& text) { display.insertReportItem(root, text, kImageNone); };
+  auto joined = [](const std::vector<std::string>& items, bool utf8) {
+    std::string out;
+    for (const std::string& item : items) {
+      if (!out.empty()) out += "、";
+      out += utf8 ? utf8ToGbk(item) : item;
+    }
+    return out;
+  };
+
+  std::string target = "目标版本：";
+  target += levelText(c.effectiveTarget(info.minSdk));
+  if (c.targetSdk <= 0) target += "，未声明，与最低版本相同";
+  line(target);
+
+  std::string abis = "处理器架构：";
+  abis += c.abis.empty() ? std::string("无原生库") : joined(c.abis, true);
+  line(abis);
+
+  if (!c.abis.empty()) {
+    std::string pages = "16 KB内存页：";
+    switch (c.pages) {
+      case PageReadiness::NoLibraries: pages += "没有64位原生库，无需适配"; break;
+      case PageReadiness::Ready: pages += "已适配"; break;
+      case PageReadiness::NotReady:
+        pages += "未适配，";
+        pages += utf8ToGbk(c.firstUnready);
+        pages += c.unreadyByOffset ? " 在安装包中的存放位置未按16 KB对齐" : " 的加载段未按16 KB对齐";
+        break;
+    }
+    line(pages);
+  }
+
+  std::vector<std::string> hardware = c.features;
+  if (c.glEsVersion > 0) {
+    hardware.push_back("OpenGL ES " + std::to_string(c.glEsVersion >> 16) + "." + std::to_string(c.glEsVersion & 0xFFFF));
+  }
+  std::string features = "硬件要求：";
+  features += hardware.empty() ? std::string("无特别要求") : joined(hardware, false);
+  line(features);
+
+  if (c.debuggable) line("可调试版本（debuggable）");
+  if (c.testOnly) line("仅供测试（testOnly），安装时会加上 -t 选项");
+  if (c.splitRequired) {
+    std::string split = "必须与拆分包一起安装";
+    if (!c.requiredSplitTypes.empty()) {
+      split += "（";
+      split += c.requiredSplitTypes;
+      split += "）";
+    }
+    line(split);
+  }
+  if (c.languages >= 0) line("语言：" + std::to_string(c.languages) + " 种");
+  display.expandReportItem(root);
 }
 
 void buildCompositionSection(const Bundle& bundle, PackageDisplay& display) {

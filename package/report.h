@@ -15,7 +15,8 @@ extern const char* const kAnalyticsSection;
 extern const char* const kNothingFound;
 extern const char* const kCompositionSection;  // "安装包组成"
 extern const char* const kCodeUnreadable;      // under the finding sections when a dex could not be read
-extern const char* const kAnalysing;           // "正在分析…": the finding sections while the code is scanned
+extern const char* const kAnalysing;
+extern const char* const kCompatibilitySection;  // "兼容性"           // "正在分析…": the finding sections while the code is scanned
 
 // The two finding sections of a report.
 struct FindingSections {
@@ -33,6 +34,11 @@ FindingSections buildPendingFindingSections(PackageDisplay& display);
 // under sections that have none (the caller removed kAnalysing).
 void fillFindingSections(const PackageInfo& info, PackageDisplay& display, FindingSections sections);
 void showSdCardSupport(const PackageInfo& info, PackageDisplay& display);
+// Target level, architectures, 16 KB pages, hardware, flags and languages,
+// one line each.
+void buildCompatibilitySection(const PackageInfo& info, PackageDisplay& display);
+// "Android 5.0（API 21）"
+std::string levelText(int32_t level);
 // For a split bundle: the base and every split with its kind and size, and
 // each expansion file with its size and where it goes on the phone.
 void buildCompositionSection(const Bundle& bundle, PackageDisplay& display);

@@ -66,6 +66,8 @@ class TableReader {
       }
       pos += chunk.size();
     }
+    countLanguages(packages.empty() ? ByteView() : packages.front().chunk,
+                   packages.empty() ? 0 : packages.front().headerSize);
     for (const Package& p : packages) {
       std::vector<ResourceTypeTable*> targets;
       for (ResourceTypeTable* table : tables()) {
@@ -78,6 +80,29 @@ class TableReader {
   }
 
  private:
+  // The distinct languages of the package's configurations (the default
+  // configuration is none), as the phone lists an application's locales.
+  void countLanguages(ByteView package, uint16_t headerSize) {
+    if (package.size() == 0) return;
+    std::vector<uint16_t> seen;
+    size_t pos = headerSize;
+    for (;;) {
+      ByteView chunk;
+      uint16_t type, h;
+      if (!chunkAt(package, pos, chunk, type, h)) break;
+      uint32_t configSize;
+      uint16_t language;
+      if (type == kTypeChunk && chunk.u32(20, configSize) && configSize >= 12 && chunk.u16(28, language) &&
+          language != 0 && std::find(seen.begin(), seen.end(), language) == seen.end()) {
+        if (seen.size() >= 4096) break;  // no real table has this many
+        seen.push_back(language);
+      }
+      pos += chunk.size();
+    }
+    info_.compat.languages = static_cast<int>(seen.size());
+    info_.compat.languageCodes = std::move(seen);
+  }
+
   void readPackage(ByteView package, uint16_t headerSize, const std::vector<ResourceTypeTable*>& targets) {
     size_t pos = headerSize;
     for (;;) {

@@ -406,6 +406,15 @@ def tree_image(kind):
         for top, shade in ((9.5, (121, 85, 72)), (5.5, (141, 110, 99)), (1.5, (161, 136, 127))):
             c.rrect(2, top, 14, top + 5, 1, fill=shade)
             c.rect(7, top + 1.5, 9, top + 3.5, WHITE)
+    elif kind == "compatibility":
+        # A processor chip: pins on every side, a lighter die in the middle.
+        for at in (4.5, 7.5, 10.5):
+            c.rect(at, 0.5, at + 1.5, 3, BLUE_DARK)
+            c.rect(at, 13, at + 1.5, 15.5, BLUE_DARK)
+            c.rect(0.5, at, 3, at + 1.5, BLUE_DARK)
+            c.rect(13, at, 15.5, at + 1.5, BLUE_DARK)
+        c.rrect(2.5, 2.5, 13.5, 13.5, 1.5, fill=BLUE_DARK)
+        c.rrect(5, 5, 11, 11, 0.8, fill=(170, 204, 240))
     else:
         c.ellipse(1, 1, 15, 15, fill=GREEN)
         c.line([(4.5, 8.2), (7, 10.7), (11.5, 5.3)], WHITE, 1.9)
@@ -648,7 +657,8 @@ def main():
     save_bmp(strip([button_frame(s) for s in ("normal", "hover", "pressed")], horizontal=False), "button_145.bmp")
     save_bmp(strip([check_frame(s, checked) for checked in (False, True) for s in ("normal", "hover", "pressed")]),
              "check_156.bmp")
-    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick", "bundle")]), "tree_158.bmp")
+    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick", "bundle", "compatibility")]),
+             "tree_158.bmp")
 
     save_bmp(scroll_piece("middle", False), "scroll_159.bmp")
     save_bmp(scroll_piece("start", False), "scroll_160.bmp")

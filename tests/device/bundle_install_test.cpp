@@ -237,6 +237,23 @@ TEST_F(BundleInstall, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(test::FolderEntries(temporary), Lines{});
 }
 
+TEST_F(BundleInstall, ChecksReadTheBaseAndAddMinusTForATestOnlyBase) {
+  // compat.apk (target level 22, test-only) as the base of a plain zip of splits.
+  const std::string zip = files.path() + "compat-splits.zip";
+  WriteStoredZip(zip, {{"base.apk", test::ReadFile(test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/apk/compat.apk"))}});
+  FakeAdb android14(Phone("[ro.build.version.sdk]: [34]\\r\\n[ro.product.cpu.abilist]: [arm64-v8a]\\r\\n"));
+  EXPECT_FALSE(Install(android14, zip));
+  ASSERT_EQ(line.messages.size(), 1u);
+  EXPECT_EQ(line.messages[0].text.rfind("【安装失败】安装包的目标版本是 Android 5.1（API 22），这部手机是 Android 14（API 34）", 0), 0u)
+      << line.messages[0].text;
+  EXPECT_EQ(android14.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
+
+  FakeAdb android13(Phone("[ro.build.version.sdk]: [33]\\r\\n[ro.product.cpu.abilist]: [arm64-v8a]\\r\\n"));
+  EXPECT_TRUE(Install(android13, zip));
+  EXPECT_EQ(android13.Log().back(), "-s SER1 install-multiple -r -t" + Splits(1));
+  EXPECT_EQ(test::FolderEntries(temporary), Lines{});
+}
+
 TEST_F(BundleInstall, FailuresLeaveNoFolder) {
   const std::string xapk = BundleFixture("sample.xapk");
   {

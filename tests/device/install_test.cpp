@@ -251,6 +251,42 @@ TEST_F(InstallJob, SystemTemporaryFolderOutsideGbk) {
   EXPECT_FALSE(IsExistingFile(temporary + "2011050390507.apk"));
 }
 
+// compat.apk: minimum Android 5.0 (level 21), target level 22, libraries
+// for arm64-v8a, armeabi-v7a and x86_64, test-only.
+TEST_F(InstallJob, PackageThatCannotWorkOnThePhoneIsRefusedBeforeAnythingIsSent) {
+  request.path = files.path() + "兼容 包.apk";
+  test::WriteFile(request.path, test::ReadFile(test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/apk/compat.apk")));
+  auto phone = [](const std::string& properties) {
+    return test::DeviceListingRule({"SER1"}) + "match -s SER1 shell getprop\nout " + properties +
+           "\nmatch -s SER1 install *\nout Success\\r\\n\n";
+  };
+  const std::pair<std::string, std::string> refused[] = {
+      {"[ro.build.version.sdk]: [19]\\r\\n[ro.product.cpu.abilist]: [armeabi-v7a,armeabi]\\r\\n",
+       "【安装失败】安装包需要 Android 5.0（API 21）或更高版本，这部手机是 Android 4.4（API 19）"},
+      {"[ro.build.version.sdk]: [30]\\r\\n[ro.product.cpu.abilist]: [x86]\\r\\n",
+       "【安装失败】安装包只有 arm64-v8a、armeabi-v7a、x86_64 处理器的版本，这部手机的处理器是 x86"},
+      {"[ro.build.version.sdk]: [34]\\r\\n[ro.product.cpu.abilist]: [arm64-v8a]\\r\\n",
+       "【安装失败】安装包的目标版本是 Android 5.1（API 22），这部手机是 Android 14（API 34），"
+       "Android 14 及以上的手机不安装目标版本低于 Android 6.0（API 23）的应用"},
+  };
+  for (const auto& [properties, text] : refused) {
+    FakeAdb adb(phone(properties));
+    line.messages.clear();
+    EXPECT_FALSE(Install(adb));
+    EXPECT_EQ(line.messages, (std::vector<Message>{{text, StatusKind::Error}}));
+    EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
+    EXPECT_EQ(test::FolderEntries(temporary), Lines{});
+  }
+
+  // Android 13 naming its processors the old way (abi, abi2): installed,
+  // test-only with -t, the SD option from the same listing.
+  FakeAdb adb(phone("[ro.build.version.sdk]: [33]\\r\\n[ro.product.cpu.abi]: [x86]\\r\\n[ro.product.cpu.abi2]: [armeabi-v7a]\\r\\n"));
+  line.messages.clear();
+  EXPECT_TRUE(Install(adb));
+  EXPECT_EQ(adb.Log(), (Lines{"devices", "-s SER1 shell getprop", "-s SER1 install -r -s -t " + CopyInLog("2011050390507.apk")}));
+  EXPECT_EQ(line.messages.back(), (Message{kInstallSuccessText, StatusKind::Success}));
+}
+
 TEST_F(InstallJob, EssentialsVariant) {
   FakeAdb adb(OneDevice(8));
   InstallRequest essentials = InstallRequest::Essentials(package);

@@ -46,7 +46,7 @@ TEST(BinaryXml, Utf8PoolsDecodeLikeUtf16Pools) {
   EXPECT_EQ(decode(exampleManifest(true).build()), kExampleText);
 }
 
-TEST(BinaryXml, PrintsOnlyReferencesIntegersAndStrings) {
+TEST(BinaryXml, PrintsReferencesIntegersBooleansAndStrings) {
   XmlBuilder x;
   x.startNamespace();
   x.startElement("e", {{"ref", 0x01, 0x01080000},
@@ -64,7 +64,7 @@ TEST(BinaryXml, PrintsOnlyReferencesIntegersAndStrings) {
   x.endNamespace();
   EXPECT_EQ(decode(x.build()),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-            "<e ref=\"@0x1080000\" neg=\"-1\" flag=\"\" hex=\"\" color=\"\" odd=\"\" res=\"\" "
+            "<e ref=\"@0x1080000\" neg=\"-1\" flag=\"true\" hex=\"0x00000010\" color=\"\" odd=\"\" res=\"\" "
             "text=\"A &amp; &lt;b&gt; &quot;q&quot;\">\n</e><empty>\nx&lt;y &amp; z</empty>");
 }
 

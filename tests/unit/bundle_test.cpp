@@ -188,10 +188,10 @@ TEST(Bundle, LoaderShowsTheBaseAndTheComposition) {
   EXPECT_EQ(info.analytics, std::vector<std::string>{"友盟统计"});
 
   std::vector<ReportItem> roots = display.children(kReportRoot);
-  ASSERT_EQ(roots.size(), 4u);
-  EXPECT_EQ(display.item(roots[3]).text, kCompositionSection);
-  EXPECT_EQ(display.item(roots[3]).image, kImageBundle);
-  std::vector<ReportItem> lines = display.children(roots[3]);
+  ASSERT_EQ(roots.size(), 5u);
+  EXPECT_EQ(display.item(roots[4]).text, kCompositionSection);
+  EXPECT_EQ(display.item(roots[4]).image, kImageBundle);
+  std::vector<ReportItem> lines = display.children(roots[4]);
   ASSERT_EQ(lines.size(), 11u);  // nine APKs, the expansion file and its folder on the phone
   EXPECT_EQ(display.item(lines[5]).text.rfind("处理器架构 arm64-v8a，", 0), 0u);
   EXPECT_EQ(display.item(lines[9]).text, "数据文件 main.7.org.fixture.bundle.obb，35 字节");

@@ -47,8 +47,8 @@ TEST(Manifest, ReadsTheFactsOfAManifest) {
   EXPECT_EQ(i.minSdk, 10);
   EXPECT_TRUE(i.sdCardAllowed);
   EXPECT_TRUE(i.usesInternet);
-  // Every attribute value of uses-permission counts, maxSdkVersion's too.
-  EXPECT_EQ(i.permissions, (std::vector<std::string>{"android.permission.INTERNET", "android.permission.CAMERA", "18"}));
+  // Only the names are permissions, never maxSdkVersion's number.
+  EXPECT_EQ(i.permissions, (std::vector<std::string>{"android.permission.INTERNET", "android.permission.CAMERA"}));
   EXPECT_EQ(i.analytics, std::vector<std::string>{"友盟统计"});
   EXPECT_EQ(i.adNetworks, std::vector<std::string>{"哇棒广告"});  // two keys of one SDK: one line
   // A reference shows nothing until the table resolves it.

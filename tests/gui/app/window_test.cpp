@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -39,7 +40,7 @@ const char* const kSuccess = "【安装成功】您可以单击【立即运行�
 
 std::string OnePhone(const std::string& installAnswer, unsigned installDelayMs = 0) {
   return test::DeviceListingRule({"SER1"}) +
-         "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\n"
+         "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [19]\\r\\n\n"
          "match -s SER1 install *\ndelay " + std::to_string(installDelayMs) + "\nout " + installAnswer + "\n"
          "match -s SER1 shell pm list package\nout package:com.android.phone\\r\\npackage:org.fixture.sample\\r\\n\n"
          "match -s SER1 shell am start *\nout Starting: Intent { cmp=org.fixture.sample/.MainActivity }\\r\\n\n";
@@ -207,7 +208,12 @@ TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
                   {0, "广告检测", 0, true},
                   {1, "没有找到", kLeaf, false},
                   {0, "统计信息", 1, true},
-                  {1, "友盟统计", kLeaf, false}}));
+                  {1, "友盟统计", kLeaf, false},
+                  {0, "兼容性", 4, true},
+                  {1, "目标版本：Android 4.4（API 19）", kLeaf, false},
+                  {1, "处理器架构：无原生库", kLeaf, false},
+                  {1, "硬件要求：无特别要求", kLeaf, false},
+                  {1, "语言：1 种", kLeaf, false}}));
   std::vector<uint8_t> icon = IconBytesOf(Fixture("sample.apk"));
   ASSERT_FALSE(icon.empty());
   EXPECT_EQ(ShownIcon(w), IconPicture(icon));
@@ -328,7 +334,7 @@ TEST_F(MainWindowTest, InstallShowsSuccessInGreenWithTheExactCommands) {
   Lines log = adb.Log();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0], "devices");
-  EXPECT_EQ(log[1], "-s SER1 shell getprop ro.build.version.sdk");
+  EXPECT_EQ(log[1], "-s SER1 shell getprop");  // the checks and the SD option (level 19)
   EXPECT_EQ(InstallCommand(log[2]), "-s SER1 install -r -s COPY");
 }
 
@@ -345,9 +351,10 @@ TEST_F(MainWindowTest, InstallFailureWithoutSdBoxIsRed) {
   EXPECT_EQ(WaitForText(w, kMessage, failure), failure);
   EXPECT_TRUE(PaintedIn(w, skin::kErrorColour));
   Lines log = adb.Log();
-  ASSERT_EQ(log.size(), 2u);  // no SDK query without the box
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0], "devices");
-  EXPECT_EQ(InstallCommand(log[1]), "-s SER1 install -r COPY");
+  EXPECT_EQ(log[1], "-s SER1 shell getprop");
+  EXPECT_EQ(InstallCommand(log[2]), "-s SER1 install -r COPY");
 }
 
 TEST_F(MainWindowTest, ClicksDuringAnInstallStartNothingAndCloseNothing) {
@@ -370,7 +377,7 @@ TEST_F(MainWindowTest, ClicksDuringAnInstallStartNothingAndCloseNothing) {
 
 TEST_F(MainWindowTest, HungInstallEndsAtItsTimeOutAndTheWindowClosesAfterwards) {
   test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
-                    "match -s SER1 shell getprop ro.build.version.sdk\nout 19\\r\\n\nmatch -s SER1 install *\nhang\n");
+                    "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [19]\\r\\n\nmatch -s SER1 install *\nhang\n");
   test::ScopedEnvironment environment;
   environment.Set("VANTARO_INSTALL_TIMEOUT_MS", "5000");
   // Installed in a folder with a space and a character GBK lacks ("ö").
@@ -473,6 +480,12 @@ const Tree kSplitSampleTree{{0, "请求权限 ", 2, true},
                             {1, "多盟广告", kLeaf, false},
                             {0, "统计信息", 1, true},
                             {1, "友盟统计", kLeaf, false},
+                            {0, "兼容性", 4, true},
+                            {1, "目标版本：Android 11（API 30）", kLeaf, false},
+                            {1, "处理器架构：arm64-v8a、armeabi-v7a、x86_64", kLeaf, false},
+                            {1, "#内存页：未适配，lib/arm64-v8a/libsample.so 在安装包中的存放位置未按#对齐", kLeaf, false},
+                            {1, "硬件要求：无特别要求", kLeaf, false},
+                            {1, "语言：2 种", kLeaf, false},
                             {0, "安装包组成", 3, true},
                             {1, "基础包，#", kLeaf, false},
                             {1, "语言 en，#", kLeaf, false},
@@ -567,6 +580,38 @@ TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
   EXPECT_TRUE(IsWindow(w));
   PostMessageW(w, WM_CLOSE, 0, 0);  // a close request from the system
   EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+// A package with native code for three processors, an old target level and
+// a test-only, debuggable build: the compatibility section under its own
+// picture, as the CLI gives it.
+TEST_F(MainWindowTest, CompatibilitySectionShowsTheFactsThatDecideAnInstall) {
+  test::FakeAdb adb("");
+  const std::string compat = Fixture("compat.apk");
+  HWND w = Open(Quoted(compat));
+  ASSERT_TRUE(w);
+  Tree tree = SettledTree(w);
+  auto root = std::find_if(tree.begin(), tree.end(), [](const TreeLine& l) { return l.depth == 0 && l.text == "兼容性"; });
+  ASSERT_NE(root, tree.end());
+  EXPECT_EQ(root->image, kImageCompatibility);
+  EXPECT_TRUE(root->expanded);
+  const Lines expected{"目标版本：Android 5.1（API 22）", "处理器架构：arm64-v8a、armeabi-v7a、x86_64", "16 KB内存页：已适配",
+                       "硬件要求：android.hardware.camera、OpenGL ES 3.0", "可调试版本（debuggable）",
+                       "仅供测试（testOnly），安装时会加上 -t 选项", "语言：2 种"};
+  EXPECT_EQ(SectionLines(tree, "兼容性"), expected);
+  EXPECT_EQ(ReferenceLines(compat, "兼容性"), expected);
+
+  // The next package replaces the section: the 4 KB library is named.
+  HANDLE next = program.Start(Quoted(Fixture("pages-4k.apk")));
+  EXPECT_EQ(WaitForExit(next), 0u);
+  const std::string unready = "16 KB内存页：未适配，lib/x86_64/libcompat.so 的加载段未按16 KB对齐";
+  Lines lines;
+  for (int i = 0; i < 200; ++i, Sleep(50)) {
+    lines = SectionLines(SettledTree(w), "兼容性");
+    if (lines.size() > 2 && lines[2] == unready) break;
+  }
+  ASSERT_GT(lines.size(), 2u);
+  EXPECT_EQ(lines[2], unready);
 }
 
 // The SDKs of the code show once the scan on the worker ends, as the CLI
