@@ -11,6 +11,7 @@
 #include "package/bundle.h"
 #include "package/resource_table.h"
 #include "package/sdk_scan.h"
+#include "package/signature.h"
 
 namespace vantaro {
 
@@ -56,6 +57,8 @@ struct PackageInfo {
   };
   std::vector<UnresolvedReference> unresolved;
   std::optional<Bundle> bundle;     // set when the file is a split bundle; the facts above are its base's
+  SignatureFacts signature;         // the base's, for a split bundle
+  std::optional<SignatureCheck> signatureCheck;  // when the load checked the signature itself
   ResourceTypeTable iconTypeTable;
   ResourceTypeTable labelTypeTable;
   ResourceTypeTable versionTypeTable;
