@@ -110,7 +110,7 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
                                       {"problem", utf8(info.signature.problem)}};
   nlohmann::ordered_json checksums = nullptr;
   if (const std::optional<SignatureCheck>& check = info.signatureCheck) {
-    static const char* const kStatus[] = {"passed", "failed", "unsigned", "cancelled"};
+    static const char* const kStatus[] = {"passed", "failed", "unsigned", "cancelled", "unsupported"};
     const VerifyResult& v = check->verify;
     signature["verified"] = v.status == VerifyResult::Status::Passed;
     signature["verification"] = {{"status", kStatus[static_cast<int>(v.status)]},

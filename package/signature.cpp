@@ -14,6 +14,8 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "base/file.h"
 #include "base/text.h"
@@ -461,10 +463,22 @@ VerifyResult verifyV1(const ApkArchive& archive, const SigningBlock& block, cons
   if (archive.read("META-INF/MANIFEST.MF", kMaxManifestFileSize, manifest) != ApkArchive::ReadResult::Ok)
     return failed("v1", "manifest", "MANIFEST.MF 缺失或无法读取");
   std::vector<ManifestSection> sections = parseManifest(manifest);
-  std::vector<std::vector<ManifestSection>> signatureFiles;
+  // Sections by name (the first of a name), for packages of many members.
+  std::unordered_map<std::string_view, const ManifestSection*> byName;
+  for (size_t i = 1; i < sections.size(); ++i) byName.emplace(sections[i].name, &sections[i]);
+  auto sectionNamed = [&byName](std::string_view name) -> const ManifestSection* {
+    auto it = byName.find(name);
+    return it == byName.end() ? nullptr : it->second;
+  };
+  std::vector<std::unordered_set<std::string>> signedNames;  // per signature file
 
   for (const V1Signer& signer : signers) {
     std::string sfShort = utf8ToGbk(signer.sfName.substr(9)), blockShort = utf8ToGbk(signer.blockName.substr(9));
+    if (signer.blockName.ends_with(".DSA")) {
+      VerifyResult r = failed("v1", "algorithm", blockShort + " 是无法校验的 DSA 签名");
+      r.status = VerifyResult::Status::Unsupported;
+      return r;
+    }
     Bytes sf, pkcs7;
     if (archive.read(signer.sfName, kMaxSignatureFileSize, sf) != ApkArchive::ReadResult::Ok ||
         archive.read(signer.blockName, kMaxSignatureFileSize, pkcs7) != ApkArchive::ReadResult::Ok) {
@@ -507,12 +521,13 @@ VerifyResult verifyV1(const ApkArchive& archive, const SigningBlock& block, cons
     if (!matches(digestsOf(sfMain, "-digest-manifest"), manifest.data(), manifest.size())) {
       for (size_t i = 1; i < sfSections.size(); ++i) {
         const ManifestSection& s = sfSections[i];
-        auto it = std::find_if(sections.begin() + 1, sections.end(), [&](const ManifestSection& m) { return m.name == s.name; });
-        if (it == sections.end() || !matches(digestsOf(s, "-digest"), manifest.data() + it->begin, it->end - it->begin))
+        const ManifestSection* it = sectionNamed(s.name);
+        if (!it || !matches(digestsOf(s, "-digest"), manifest.data() + it->begin, it->end - it->begin))
           return failed("v1", "manifest", sfShort + " 与 MANIFEST.MF 中“" + utf8ToGbk(s.name) + "”一节不符");
       }
     }
-    signatureFiles.push_back(std::move(sfSections));
+    std::unordered_set<std::string>& names = signedNames.emplace_back();
+    for (size_t i = 1; i < sfSections.size(); ++i) names.insert(std::move(sfSections[i].name));
   }
 
   // Every member against the manifest, and named by every signature file.
@@ -522,12 +537,10 @@ VerifyResult verifyV1(const ApkArchive& archive, const SigningBlock& block, cons
     std::string name(archive.name(m));
     if (!needsManifestDigest(name)) continue;
     std::string shown = utf8ToGbk(name);
-    auto section = std::find_if(sections.begin() + 1, sections.end(), [&](const ManifestSection& s) { return s.name == name; });
-    if (section == sections.end()) return failed("v1", "entry", "条目 " + shown + " 没有签名");
-    for (const auto& sf : signatureFiles) {
-      if (std::none_of(sf.begin() + 1, sf.end(), [&](const ManifestSection& s) { return s.name == name; }))
-        return failed("v1", "entry", "条目 " + shown + " 没有签名");
-    }
+    const ManifestSection* section = sectionNamed(name);
+    if (!section) return failed("v1", "entry", "条目 " + shown + " 没有签名");
+    for (const auto& names : signedNames)
+      if (!names.count(name)) return failed("v1", "entry", "条目 " + shown + " 没有签名");
     Bytes bytes;
     switch (archive.read(m, kMaxDigestedEntrySize, bytes)) {
       case ApkArchive::ReadResult::Ok:
@@ -620,7 +633,11 @@ VerifyResult verifySigners(const SchemeBlock& scheme, const char* name,
         signature = &s.value;
       }
     }
-    if (!best) return failed(name, "algorithm", "没有可校验的签名算法（如 DSA），无法校验");
+    if (!best) {
+      VerifyResult r = failed(name, "algorithm", "只有无法校验的签名算法（如 DSA）");
+      r.status = VerifyResult::Status::Unsupported;
+      return r;
+    }
 
     mbedtls_pk_context key;
     mbedtls_pk_init(&key);
@@ -784,6 +801,8 @@ std::string verifyLine(const VerifyResult& result) {
       return "签名校验：未签名";
     case VerifyResult::Status::Cancelled:
       return "签名校验：已取消";
+    case VerifyResult::Status::Unsupported:
+      return "签名校验：无法校验（" + result.reason + "）";
     case VerifyResult::Status::Failed:
       break;
   }

@@ -48,7 +48,8 @@ SignatureFacts readSignatureFacts(const ApkArchive& archive, const std::string& 
 CertificateFacts describeCertificate(const uint8_t* der, size_t length, std::time_t now);
 
 struct VerifyResult {
-  enum class Status { Passed, Failed, Unsigned, Cancelled } status = Status::Unsigned;
+  // Unsupported: signed only with what mbed TLS cannot check (DSA keys).
+  enum class Status { Passed, Failed, Unsigned, Cancelled, Unsupported } status = Status::Unsigned;
   // When it failed: the step ("block", "algorithm", "certificate",
   // "signature", "digest", "manifest", "entry") and a plain GBK reason.
   std::string step;

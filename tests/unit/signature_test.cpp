@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -193,6 +194,25 @@ TEST(SigningBlock, HostileSizesAreRefusedWithoutReadingPastThem) {
     b = readSigningBlock(source, file.size());
     EXPECT_FALSE(b.present) << size;
     EXPECT_NE(b.problem, "") << size;
+  }
+
+  // Only a DSA signature (its algorithm id put into the v2 signature record,
+  // which follows the signed data): no check possible, which is no failure.
+  {
+    std::ifstream file(signedFixture("v1v2.apk"), std::ios::binary);
+    Bytes dsa{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ApkArchive original;
+    ASSERT_TRUE(original.open(std::make_shared<MemorySource>(dsa)));
+    const uint8_t id[] = {0x03, 0x01, 0x00, 0x00};  // RSA PKCS #1 with SHA-256
+    auto at = std::find_end(dsa.begin(), dsa.begin() + static_cast<ptrdiff_t>(original.directoryOffset()), id, id + 4);
+    ASSERT_NE(at, dsa.begin() + static_cast<ptrdiff_t>(original.directoryOffset()));
+    at[0] = 0x01;
+    at[1] = 0x03;  // 0x0301: DSA with SHA-256
+    ApkArchive archive;
+    ASSERT_TRUE(archive.open(std::make_shared<MemorySource>(dsa)));
+    VerifyResult r = verifySignature(archive);
+    EXPECT_EQ(r.status, S::Unsupported) << r.reason;
+    EXPECT_EQ(r.step, "algorithm");
   }
 
   // Every cut of a real block: never a read past its end.
