@@ -143,16 +143,19 @@ std::string timeText(const mbedtls_x509_time& t) {
   return buffer;
 }
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yearOfEra = y - era * 400;
+  int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
 bool before(const mbedtls_x509_time& t, std::time_t now) {
-  std::tm utc{};
-#ifdef _WIN32
-  gmtime_s(&utc, &now);
-#else
-  gmtime_r(&now, &utc);
-#endif
-  int fields[] = {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec};
-  int cert[] = {t.year, t.mon, t.day, t.hour, t.min, t.sec};
-  return std::lexicographical_compare(std::begin(cert), std::end(cert), std::begin(fields), std::end(fields));
+  int64_t at = daysFromCivil(t.year, t.mon, t.day) * 86400 + t.hour * 3600 + t.min * 60 + t.sec;
+  return at < static_cast<int64_t>(now);
 }
 
 void fillFacts(const mbedtls_x509_crt& crt, std::time_t now, CertificateFacts& facts) {
