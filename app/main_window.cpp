@@ -170,10 +170,58 @@ void MainWindow::openPackage(const std::string& path, bool sizeShown) {
   stopCodeScans(false);
   PackageLoader loader(package_, *this, catalog_);
   loader.setCodeScanLater(true);
+  loader.setSignatureCheck(SignatureCheckMode::Later);
+  pendingSignatureSection_ = kReportRoot;
+  installAfterCheck_ = false;
   loader.load(path, sizeShown);
   // An encrypted .apkm is no invalid file: Install says again what it is.
   refusal_ = lastMessage_ == kEncryptedApkmMessage ? kEncryptedApkmMessage : kRefusedPackageText;
   if (const std::optional<PendingCodeScan>& pending = loader.pendingScan()) startCodeScan(pending->path, pending->sections);
+  if (const std::optional<PendingSignatureCheck>& pending = loader.pendingSignatureCheck())
+    startSignatureCheck(pending->path, pending->section);
+}
+
+void MainWindow::startSignatureCheck(const std::string& path, ReportItem section) {
+  pendingSignatureSection_ = section;
+  auto job = std::make_unique<CodeScanJob>();
+  CodeScanJob* state = job.get();
+  unsigned generation = loadGeneration_;
+  try {
+    job->thread = std::thread([this, state, path, generation] {
+      SignatureCheck check;
+      try {
+        check = checkPackageFile(path, true, &state->cancel);
+      } catch (const std::exception&) {
+        check.verify.status = VerifyResult::Status::Failed;
+        check.verify.step = "file";
+        check.verify.reason = "内存不足，无法校验";
+      }
+      if (check.verify.status != VerifyResult::Status::Cancelled && !state->cancel) {
+        post([this, generation, check = std::move(check)]() mutable { finishSignatureCheck(generation, std::move(check)); });
+      }
+      state->done = true;
+    });
+  } catch (const std::system_error&) {
+    SignatureCheck check;
+    check.verify.status = VerifyResult::Status::Failed;
+    check.verify.step = "file";
+    check.verify.reason = "无法启动校验";
+    finishSignatureCheck(generation, std::move(check));
+    return;
+  }
+  codeScans_.push_back(std::move(job));
+}
+
+void MainWindow::finishSignatureCheck(unsigned generation, SignatureCheck check) {
+  if (generation != loadGeneration_ || pendingSignatureSection_ == kReportRoot) return;
+  package_.signatureCheck = std::move(check);
+  removeChildren(pendingSignatureSection_);
+  fillSignatureSection(package_.signature, &*package_.signatureCheck, false, *this, pendingSignatureSection_);
+  pendingSignatureSection_ = kReportRoot;
+  if (installAfterCheck_) {
+    installAfterCheck_ = false;
+    onInstall();
+  }
 }
 
 void MainWindow::startCodeScan(const std::string& path, FindingSections sections) {
@@ -285,6 +333,19 @@ void MainWindow::onInstall() {
     return;
   }
   if (!installIdle_) return;  // a job is running
+  // A signature that does not verify: the user decides.
+  // Still checking: the install goes on when the check is done.
+  if (pendingSignatureSection_ != kReportRoot) {
+    installAfterCheck_ = true;
+    setMessage("正在校验签名，校验完成后开始安装", StatusKind::Progress);
+    return;
+  }
+  if (package_.signatureCheck && package_.signatureCheck->verify.status == VerifyResult::Status::Failed) {
+    std::string text = "这个安装包的" + verifyLine(package_.signatureCheck->verify) +
+                        "。\n它可能被改动过，安装后可能无法运行或不安全。\n\n仍然要安装吗？";
+    if (MessageBoxW(handle(), ui::toWide(text).c_str(), L"Vantaro", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) != IDOK)
+      return;
+  }
   if (installThread_.joinable()) installThread_.join();  // the last job, ended
 
   // The worker gets its own copy of what it reads: it never touches the

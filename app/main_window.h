@@ -68,6 +68,9 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   void startCodeScan(const std::string& path, FindingSections sections);
   void stopCodeScans(bool wait);
   void finishCodeScan(unsigned generation, std::vector<SdkFinding> findings, CodeScanStatus status);
+  // The signature check and the file's sums, on a worker of the same kind.
+  void startSignatureCheck(const std::string& path, ReportItem section);
+  void finishSignatureCheck(unsigned generation, SignatureCheck check);
   void removeChildren(ReportItem item);
 
   // PackageDisplay: the summary column, the message line, icon and tree.
@@ -118,7 +121,9 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   // was started for.
   unsigned loadGeneration_ = 0;
   FindingSections pendingSections_;
-  std::vector<std::unique_ptr<CodeScanJob>> codeScans_;  // the last one may still be wanted
+  ReportItem pendingSignatureSection_ = kReportRoot;
+  bool installAfterCheck_ = false;  // Install was asked for while the check ran
+  std::vector<std::unique_ptr<CodeScanJob>> codeScans_;  // code scans and signature checks; the last ones may still be wanted
   std::atomic<bool> installIdle_{true};
   std::thread installThread_;
   std::atomic<bool> runIdle_{true};

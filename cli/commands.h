@@ -12,6 +12,7 @@ constexpr int kExitUsage = 2;
 
 struct InfoOptions {
   bool json = false;
+  bool verify = false;  // also verify the signature and compute the file's sums
   std::string file;  // UTF-8
 };
 int runInfo(const InfoOptions& options);
@@ -27,6 +28,7 @@ struct InstallOptions {
   std::string serial;
   bool sd = false;
   bool dryRun = false;  // print what would be sent, send nothing
+  bool force = false;   // install even when the signature does not verify
   std::string file;
   std::string adb;
 };

@@ -107,6 +107,33 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
   }
   nlohmann::ordered_json languages = nullptr;
   if (compat.languages >= 0) languages = compat.languages;
+  nlohmann::ordered_json signers = nlohmann::ordered_json::array();
+  for (const CertificateFacts& c : info.signature.signers) {
+    signers.push_back({{"subject", utf8(c.subject)},
+                       {"issuer", utf8(c.issuer)},
+                       {"sha256", c.sha256},
+                       {"notBefore", c.notBefore},
+                       {"notAfter", c.notAfter},
+                       {"key", c.key},
+                       {"debug", c.debug},
+                       {"expired", c.expired}});
+  }
+  nlohmann::ordered_json signature = {{"schemes", info.signature.schemeNames()},
+                                      {"signers", signers},
+                                      {"rotated", info.signature.rotated},
+                                      {"problem", utf8(info.signature.problem)}};
+  nlohmann::ordered_json checksums = nullptr;
+  if (const std::optional<SignatureCheck>& check = info.signatureCheck) {
+    static const char* const kStatus[] = {"passed", "failed", "unsigned", "cancelled", "unsupported"};
+    const VerifyResult& v = check->verify;
+    signature["verified"] = v.status == VerifyResult::Status::Passed;
+    signature["verification"] = {{"status", kStatus[static_cast<int>(v.status)]},
+                                 {"scheme", v.scheme},
+                                 {"failedStep", v.step},
+                                 {"reason", utf8(v.reason)}};
+    if (check->checksumsOk)
+      checksums = {{"md5", check->sums.md5}, {"sha1", check->sums.sha1}, {"sha256", check->sums.sha256}};
+  }
   return {
       {"path", utf8(info.path)},
       {"label", utf8(display.text(kLabelField))},
@@ -137,6 +164,8 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
       {"iconSize", info.iconImage.size()},
       {"unresolved", unresolved},
       {"bundle", bundle},
+      {"signature", signature},
+      {"checksums", checksums},
       {"analysisOk", info.analysisOk},
       {"message", utf8(display.message)},
   };
@@ -148,6 +177,7 @@ int runInfo(const InfoOptions& options) {
   RecordingDisplay display;
   PackageLoader loader(info, display, catalog);
   loader.setCodeScan(true, CodeScanWorkers());
+  loader.setSignatureCheck(options.verify ? SignatureCheckMode::Now : SignatureCheckMode::Off);
   loader.load(argumentPath(options.file), false);
 
   // A load that ended before its report was rejected; one that reported with

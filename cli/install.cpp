@@ -10,6 +10,7 @@
 #include "install/install_job.h"
 #include "install/system.h"
 #include "package/file_size.h"
+#include "package/signature.h"
 
 namespace vantaro::cli {
 namespace {
@@ -84,6 +85,16 @@ int runInstall(const InstallOptions& options) {
   if (!info.analysisOk) {
     line.ShowMessage("【错误】不是有效的APK文件，Vantaro拒绝安装", StatusKind::Error);
     return kExitFailed;
+  }
+  // A package whose signature fails is refused before anything reaches the
+  // phone, unless the user insists.
+  if (!options.force) {
+    SignatureCheck check = checkPackageFile(info.path, false);
+    if (check.verify.status == VerifyResult::Status::Failed) {
+      line.ShowMessage("【错误】" + verifyLine(check.verify) + "，安装包可能被改动过，Vantaro拒绝安装（确实要安装请加 --force）",
+                       StatusKind::Error);
+      return kExitFailed;
+    }
   }
   if (options.dryRun) return dryRun(options, info, MakeBridge(options.adb), line);
 

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   InfoOptions info;
   CLI::App* infoCommand = app.add_subcommand("info", vantaro::gbkToUtf8("显示安装包的名称、版本、权限和广告检测结果"));
   infoCommand->add_flag("--json", info.json, vantaro::gbkToUtf8("以 JSON 输出（英文键名）"));
+  infoCommand->add_flag("--verify", info.verify, vantaro::gbkToUtf8("同时校验签名并计算文件的 MD5、SHA-1、SHA-256"));
   infoCommand->add_option("FILE", info.file, vantaro::gbkToUtf8("要检查的 .apk 文件"))->required();
 
   const std::string adbHelp = vantaro::gbkToUtf8("使用的 adb 程序（默认：程序旁的 adb；在 Linux 上其次是 PATH 中的 adb）");
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   CLI::App* installCommand = app.add_subcommand("install", vantaro::gbkToUtf8("把安装包安装到手机上"));
   installCommand->add_option("-s", install.serial, serialHelp);
   installCommand->add_flag("--sd", install.sd, vantaro::gbkToUtf8("优先装到SD卡上"));
+  installCommand->add_flag("--force", install.force, vantaro::gbkToUtf8("签名校验未通过也照样安装"));
   installCommand->add_flag("--dry-run", install.dryRun,
                            vantaro::gbkToUtf8("只列出将发送到手机的文件及原因（拆分安装包按手机选择），不安装"));
   installCommand->add_option("--adb", install.adb, adbHelp);

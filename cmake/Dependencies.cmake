@@ -32,6 +32,27 @@ if(WIN32)
   target_compile_definitions(libdeflate PUBLIC LIBDEFLATE_STATIC)
   add_library(Vantaro::libdeflate ALIAS libdeflate)
 
+  # mbed TLS: X.509, public-key signatures and digests; only the library
+  # sources that certificate parsing and signature checks reach.
+  set(MBEDTLS_DIR ${VANTARO_DEPS_DIR}/mbedtls)
+  if(NOT EXISTS ${MBEDTLS_DIR}/library/x509_crt.c)
+    message(FATAL_ERROR "mbed TLS sources missing: run scripts/setup")
+  endif()
+  set(mbedtls_sources)
+  # (Reading keys reaches the ciphers of encrypted PEM and PKCS #5/#12, the
+  # cipher table all ciphers; ECDSA the deterministic generator; the
+  # library's self tests its test certificates.)
+  foreach(name asn1parse asn1write base64 bignum constant_time md md5 sha1 sha256 sha512 ripemd160
+          rsa rsa_internal oid pk pk_wrap pkparse ecp ecp_curves ecdsa hmac_drbg pem cipher cipher_wrap
+          aes aesni arc4 blowfish camellia ccm chacha20 chachapoly poly1305 gcm des platform platform_util
+          x509 x509_crt pkcs5 pkcs12 certs)
+    list(APPEND mbedtls_sources ${MBEDTLS_DIR}/library/${name}.c)
+  endforeach()
+  add_library(mbedtls_crypto STATIC ${mbedtls_sources})
+  target_include_directories(mbedtls_crypto SYSTEM PUBLIC ${MBEDTLS_DIR}/include)
+  target_compile_options(mbedtls_crypto PRIVATE -w -O2)
+  add_library(Vantaro::mbedtls ALIAS mbedtls_crypto)
+
   if(NOT VANTARO_FUZZ)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -59,6 +80,14 @@ else()
   pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
   add_library(Vantaro::libdeflate ALIAS PkgConfig::LIBDEFLATE)
   find_package(pugixml REQUIRED)
+  # Debian's libmbedtls-dev ships neither pkg-config nor CMake files.
+  find_path(MBEDTLS_INCLUDE_DIR mbedtls/x509_crt.h REQUIRED)
+  find_library(MBEDX509_LIBRARY mbedx509 REQUIRED)
+  find_library(MBEDCRYPTO_LIBRARY mbedcrypto REQUIRED)
+  add_library(mbedtls_crypto INTERFACE)
+  target_include_directories(mbedtls_crypto SYSTEM INTERFACE ${MBEDTLS_INCLUDE_DIR})
+  target_link_libraries(mbedtls_crypto INTERFACE ${MBEDX509_LIBRARY} ${MBEDCRYPTO_LIBRARY})
+  add_library(Vantaro::mbedtls ALIAS mbedtls_crypto)
   add_library(Vantaro::pugixml ALIAS pugixml::pugixml)
   if(NOT VANTARO_FUZZ)
     find_package(GTest REQUIRED)

@@ -175,6 +175,7 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
 void ApkArchive::close() {
   source_.reset();
   directoryOffset_ = 0;
+  endRecordOffset_ = 0;
   block_.release();
   directory_ = nullptr;
   directorySize_ = 0;
@@ -218,6 +219,7 @@ bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
   view.u16(at + 20, commentLength);
   uint64_t endAt = tailStart + at;
   if (endAt + kEndSize + commentLength != fileSize) return false;
+  endRecordOffset_ = endAt;
 
   bool saturated = onDisk == 0xFFFF || entries == 0xFFFF || directorySize == 0xFFFFFFFF ||
                    directoryOffset == 0xFFFFFFFF || commentLength == 0xFFFF;

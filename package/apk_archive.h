@@ -88,6 +88,8 @@ class ApkArchive {
   // Where the central directory starts (what lies before it, after the last
   // member, is the signing block's place).
   uint64_t directoryOffset() const { return directoryOffset_; }
+  // Where the (classic) end record starts.
+  uint64_t endRecordOffset() const { return endRecordOffset_; }
 
  private:
   bool readEndRecords(uint64_t& count, uint64_t& size);
@@ -95,6 +97,7 @@ class ApkArchive {
 
   std::shared_ptr<const ByteSource> source_;
   uint64_t directoryOffset_ = 0;
+  uint64_t endRecordOffset_ = 0;
   // One block holds the central directory as read, the members decoded from
   // it and the index of their names.
   IndexMemory block_;

@@ -25,7 +25,7 @@ enum ControlId : int {
 
 // Images of the report tree's strip.
 enum ReportImage : int { kImageNone = -1, kImageWarning = 0, kImageInformation = 1, kImageTick = 2, kImageBundle = 3,
-                         kImageCompatibility = 4 };
+                         kImageCompatibility = 4, kImageSignature = 5 };
 
 using ReportItem = intptr_t;
 constexpr ReportItem kReportRoot = 0;

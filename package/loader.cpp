@@ -1,6 +1,7 @@
 #include "package/loader.h"
 
 #include <cstring>
+#include <ctime>
 
 #include "base/file.h"
 #include "base/text.h"
@@ -77,6 +78,7 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
   display_.setIcon(nullptr, 0);
   display_.clearReport();
   pending_.reset();
+  pendingSignature_.reset();
 
   std::string path = unquote(rawPath);
   if (!hasPackageExtension(path)) return reject();
@@ -97,6 +99,7 @@ void PackageLoader::load(const std::string& rawPath, bool sizeShown) {
     // Out of memory somewhere in the analysis: the package is not shown.
     display_.clearReport();
     pending_.reset();
+    pendingSignature_.reset();
     reject();
   }
 }
@@ -160,6 +163,19 @@ void PackageLoader::loadArchive(const std::string& path) {
   }
   buildCompatibilitySection(info_, display_);
   if (info_.bundle) buildCompositionSection(*info_.bundle, display_);
+  info_.signature = readSignatureFacts(*apk, info_.bundle ? std::string() : path, std::time(nullptr));
+  switch (signatureMode_) {
+    case SignatureCheckMode::Off:
+      buildSignatureSection(info_.signature, nullptr, false, display_);
+      break;
+    case SignatureCheckMode::Now:
+      info_.signatureCheck = checkPackageFile(path, true);
+      buildSignatureSection(info_.signature, &*info_.signatureCheck, false, display_);
+      break;
+    case SignatureCheckMode::Later:
+      pendingSignature_ = PendingSignatureCheck{path, buildSignatureSection(info_.signature, nullptr, true, display_)};
+      break;
+  }
   showSdCardSupport(info_, display_);
   if (info_.analysisOk) display_.setMessage(info_.label + "就绪", StatusKind::Progress);
 }

@@ -54,6 +54,18 @@ struct PendingCodeScan {
   FindingSections sections;
 };
 
+// A signature check left for later (SignatureCheckMode::Later): the file and
+// the section whose lines wait for its result.
+struct PendingSignatureCheck {
+  std::string path;
+  ReportItem section = kReportRoot;
+};
+
+// The signature section without the check (its certificates only), with the
+// check made during the load (the signature verified and the file's sums),
+// or with the check left to the caller.
+enum class SignatureCheckMode { Off, Now, Later };
+
 class PackageLoader {
  public:
   PackageLoader(PackageInfo& info, PackageDisplay& display, const PermissionCatalog& catalog)
@@ -76,6 +88,9 @@ class PackageLoader {
   void setCodeScanLater(bool on) { scanLater_ = on; }
   const std::optional<PendingCodeScan>& pendingScan() const { return pending_; }
 
+  void setSignatureCheck(SignatureCheckMode mode) { signatureMode_ = mode; }
+  const std::optional<PendingSignatureCheck>& pendingSignatureCheck() const { return pendingSignature_; }
+
  private:
   void reject();
   void rejectWith(const std::string& message);
@@ -95,6 +110,8 @@ class PackageLoader {
   bool scanLater_ = false;
   std::optional<PendingCodeScan> pending_;
   unsigned scanWorkers_ = 1;
+  SignatureCheckMode signatureMode_ = SignatureCheckMode::Off;
+  std::optional<PendingSignatureCheck> pendingSignature_;
 };
 
 }  // namespace vantaro

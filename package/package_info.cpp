@@ -37,6 +37,8 @@ void PackageInfo::reset() {
   analytics.clear();
   sdks.clear();
   codeScan = CodeScan::NotRun;
+  signature = SignatureFacts();
+  signatureCheck.reset();
   analysisOk = true;
   iconMember.clear();
   iconTypeTable = ResourceTypeTable();

@@ -12,6 +12,7 @@
 #include "package/compatibility.h"
 #include "package/resource_table.h"
 #include "package/sdk_scan.h"
+#include "package/signature.h"
 
 namespace vantaro {
 
@@ -58,6 +59,8 @@ struct PackageInfo {
   std::vector<UnresolvedReference> unresolved;
   Compatibility compat;
   std::optional<Bundle> bundle;     // set when the file is a split bundle; the facts above are its base's
+  SignatureFacts signature;         // the base's, for a split bundle
+  std::optional<SignatureCheck> signatureCheck;  // when the load checked the signature itself
   ResourceTypeTable iconTypeTable;
   ResourceTypeTable labelTypeTable;
   ResourceTypeTable versionTypeTable;

@@ -18,6 +18,8 @@ const char* const kCompositionSection = "安装包组成";
 const char* const kCodeUnreadable = "部分代码无法读取，结果可能不完整";
 const char* const kAnalysing = "正在分析…";
 const char* const kCompatibilitySection = "兼容性";
+const char* const kSignatureSection = "签名与校验";
+const char* const kVerifying = "正在校验…";
 
 void buildInitialSections(PackageDisplay& display) {
   display.insertReportItem(kReportRoot, kPermissionSectionInitial, kImageTick);
@@ -186,6 +188,53 @@ void buildCompositionSection(const Bundle& bundle, PackageDisplay& display) {
     display.insertReportItem(root, line, kImageNone);
   }
   display.expandReportItem(root);
+}
+
+namespace {
+std::string day(const std::string& isoTime) { return isoTime.substr(0, 10); }
+}  // namespace
+
+void fillSignatureSection(const SignatureFacts& facts, const SignatureCheck* check, bool pending, PackageDisplay& display,
+                          ReportItem section) {
+  std::string schemes;
+  for (const std::string& name : facts.schemeNames()) schemes += (schemes.empty() ? "" : "、") + name;
+  display.insertReportItem(section, "签名方案：" + (schemes.empty() ? std::string("无（未签名）") : schemes), kImageNone);
+  if (!facts.problem.empty()) display.insertReportItem(section, "注意：" + facts.problem, kImageWarning);
+  for (const CertificateFacts& c : facts.signers) {
+    if (!c.parsed) {
+      display.insertReportItem(section, "签名者：证书无法读取（不支持的证书或密钥）", kImageWarning);
+    } else {
+      display.insertReportItem(section, "签名者：" + c.subject, kImageNone);
+      display.insertReportItem(section, "颁发者：" + c.issuer, kImageNone);
+      display.insertReportItem(section, "有效期：" + day(c.notBefore) + " 至 " + day(c.notAfter), kImageNone);
+      display.insertReportItem(section, "密钥：" + c.key + " 位", kImageNone);
+    }
+    display.insertReportItem(section, "证书 SHA-256：" + c.sha256, kImageNone);
+    if (c.debug) display.insertReportItem(section, "警告：这是调试证书（Android Debug），不是正式发布的签名", kImageWarning);
+    if (c.expired) display.insertReportItem(section, "警告：证书已于 " + day(c.notAfter) + " 过期", kImageWarning);
+  }
+  if (facts.rotated) display.insertReportItem(section, "签名密钥曾经轮换，以上是当前的签名者", kImageNone);
+  if (check) {
+    bool passed = check->verify.status == VerifyResult::Status::Passed;
+    bool failed = check->verify.status == VerifyResult::Status::Failed;
+    display.insertReportItem(section, verifyLine(check->verify), passed ? kImageTick : failed ? kImageWarning : kImageNone);
+    if (check->checksumsOk) {
+      display.insertReportItem(section, "MD5：" + check->sums.md5, kImageNone);
+      display.insertReportItem(section, "SHA-1：" + check->sums.sha1, kImageNone);
+      display.insertReportItem(section, "SHA-256：" + check->sums.sha256, kImageNone);
+    }
+  } else if (pending) {
+    display.insertReportItem(section, std::string("签名校验：") + kVerifying, kImageNone);
+    for (const char* sum : {"MD5：", "SHA-1：", "SHA-256："}) display.insertReportItem(section, sum + std::string(kVerifying), kImageNone);
+  }
+  display.expandReportItem(section);
+}
+
+ReportItem buildSignatureSection(const SignatureFacts& facts, const SignatureCheck* check, bool pending,
+                                 PackageDisplay& display) {
+  ReportItem section = display.insertReportItem(kReportRoot, kSignatureSection, kImageSignature);
+  fillSignatureSection(facts, check, pending, display, section);
+  return section;
 }
 
 }  // namespace vantaro

@@ -4,6 +4,7 @@
 #include "package/display.h"
 #include "package/package_info.h"
 #include "package/permissions.h"
+#include "package/signature.h"
 
 namespace vantaro {
 
@@ -15,8 +16,10 @@ extern const char* const kAnalyticsSection;
 extern const char* const kNothingFound;
 extern const char* const kCompositionSection;  // "安装包组成"
 extern const char* const kCodeUnreadable;      // under the finding sections when a dex could not be read
-extern const char* const kAnalysing;
-extern const char* const kCompatibilitySection;  // "兼容性"           // "正在分析…": the finding sections while the code is scanned
+extern const char* const kAnalysing;           // "正在分析…": the finding sections while the code is scanned
+extern const char* const kCompatibilitySection;  // "兼容性"
+extern const char* const kSignatureSection;   // "签名与校验"
+extern const char* const kVerifying;          // "正在校验…": the check's lines while it runs
 
 // The two finding sections of a report.
 struct FindingSections {
@@ -42,5 +45,13 @@ std::string levelText(int32_t level);
 // For a split bundle: the base and every split with its kind and size, and
 // each expansion file with its size and where it goes on the phone.
 void buildCompositionSection(const Bundle& bundle, PackageDisplay& display);
+// The signature section: schemes, each signer's certificate and warnings;
+// then the check's line and the file's sums from check, or, while the check
+// runs (pending), those lines saying kVerifying; neither without both.
+ReportItem buildSignatureSection(const SignatureFacts& facts, const SignatureCheck* check, bool pending,
+                                 PackageDisplay& display);
+// The same lines under an existing (emptied) section.
+void fillSignatureSection(const SignatureFacts& facts, const SignatureCheck* check, bool pending, PackageDisplay& display,
+                          ReportItem section);
 
 }  // namespace vantaro

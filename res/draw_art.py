@@ -415,6 +415,15 @@ def tree_image(kind):
             c.rect(13, at, 15.5, at + 1.5, BLUE_DARK)
         c.rrect(2.5, 2.5, 13.5, 13.5, 1.5, fill=BLUE_DARK)
         c.rrect(5, 5, 11, 11, 0.8, fill=(170, 204, 240))
+    elif kind == "signature":
+        # A certificate: a sheet with text lines and a red seal with ribbons.
+        c.rrect(1, 1.5, 13, 12.5, 1, fill=(250, 250, 250), outline=(120, 120, 120))
+        for y in (4, 6.5):
+            c.rect(3, y, 11, y + 1, (150, 150, 150))
+        c.poly([(9.5, 11), (8.5, 15.5), (10.5, 14.5), (11.5, 11)], (183, 28, 28))
+        c.poly([(12, 11), (13, 15.5), (14.5, 14.5), (13.5, 11)], (183, 28, 28))
+        c.ellipse(8.5, 7.5, 15, 14, fill=(211, 47, 47))
+        c.ellipse(10.3, 9.3, 13.2, 12.2, fill=(239, 154, 154))
     else:
         c.ellipse(1, 1, 15, 15, fill=GREEN)
         c.line([(4.5, 8.2), (7, 10.7), (11.5, 5.3)], WHITE, 1.9)
@@ -657,7 +666,7 @@ def main():
     save_bmp(strip([button_frame(s) for s in ("normal", "hover", "pressed")], horizontal=False), "button_145.bmp")
     save_bmp(strip([check_frame(s, checked) for checked in (False, True) for s in ("normal", "hover", "pressed")]),
              "check_156.bmp")
-    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick", "bundle", "compatibility")]),
+    save_bmp(strip([tree_image(k) for k in ("warning", "information", "tick", "bundle", "compatibility", "signature")]),
              "tree_158.bmp")
 
     save_bmp(scroll_piece("middle", False), "scroll_159.bmp")

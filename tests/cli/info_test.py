@@ -5,6 +5,7 @@ and the JSON document.
 Usage: info_test.py VANTARO_CLI FIXTURE_DIR
 """
 
+import hashlib
 import json
 import os
 import shutil
@@ -180,6 +181,35 @@ with tempfile.TemporaryDirectory() as folder:
         check("共 5 个安装包，2 个无法分析" in err and "友盟统计：2" in err and "穿山甲广告：1" in err,
               f"scan -j {jobs}: summary", err)
 check_run(["scan", "/no/such/folder"], 1, stderr_has=["找不到"])
+
+# Signatures: the certificate without --verify (and no whole-file hashing),
+# the check and the sums with it. Fingerprint as apksigner prints it.
+SIGNED = os.path.join(sys.argv[2], "signed")
+RSA_SHA256 = "b4ccbe9dfeca574d7b8f8c1d7bd14017fba682b23b2d69c91fbef637dac9944f"
+rc, out, err = run("info", "--json", os.path.join(SIGNED, "v1v2.apk"))
+doc = json.loads(out) if rc == 0 else {}
+sig = doc.get("signature", {})
+check(sig.get("schemes") == ["v1", "v2"] and "verified" not in sig and doc.get("checksums") is None,
+      "v1v2 --json signature without --verify", doc)
+check([s.get("sha256") for s in sig.get("signers", [])] == [RSA_SHA256] and
+      sig["signers"][0]["subject"] == "CN=Vantaro Test, O=Vantaro Fixtures" and sig["signers"][0]["key"] == "RSA 2048",
+      "v1v2 --json signers", sig)
+rc, out, err = run("info", "--json", "--verify", os.path.join(SIGNED, "v1v2-entry.apk"))
+doc = json.loads(out) if rc == 0 else {}
+sig = doc.get("signature", {})
+check(sig.get("verified") is False and sig.get("verification", {}).get("failedStep") == "digest",
+      "v1v2-entry --verify: fails at the digest", sig)
+sums = doc.get("checksums") or {}
+with open(os.path.join(SIGNED, "v1v2-entry.apk"), "rb") as f:
+    data = f.read()
+check(sums == {"md5": hashlib.md5(data).hexdigest(), "sha1": hashlib.sha1(data).hexdigest(),
+               "sha256": hashlib.sha256(data).hexdigest()}, "v1v2-entry --verify checksums", sums)
+out, err = check_run(["info", os.path.join(SIGNED, "v2v3-ec.apk")], 0,
+                     stdout_has=["签名与校验", "签名方案：v2、v3", "签名者：CN=Android Debug, O=Android", "警告：这是调试证书"])
+check("签名校验" not in out and "MD5" not in out, "info without --verify neither checks nor sums", out)
+check_run(["info", "--verify", os.path.join(SIGNED, "v2v3-ec.apk")], 0,
+          stdout_has=["签名校验：通过（v3）", "SHA-256：" + hashlib.sha256(
+              open(os.path.join(SIGNED, "v2v3-ec.apk"), "rb").read()).hexdigest()])
 
 if failures:
     print(f"{len(failures)} check(s) failed:")

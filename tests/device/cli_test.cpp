@@ -84,6 +84,21 @@ TEST(Cli, InstallFailures) {
   EXPECT_TRUE(Has(run.output, "【错误】不是有效的APK文件，Vantaro拒绝安装")) << run.output;
 }
 
+TEST(Cli, InstallRefusesAPackageWhoseSignatureFailsUnlessForced) {
+  const std::string damaged = test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/signed/v1v2-signed-data.apk");
+  FakeAdb adb(kOnePhone);
+  CliRun run = Cli(adb, "install " + damaged);
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_TRUE(Has(run.output, "签名校验：未通过（v2，签名与签名数据不符）")) << run.output;
+  EXPECT_TRUE(Has(run.output, "--force")) << run.output;
+  EXPECT_EQ(adb.Log(), Lines{});  // the phone was never asked anything
+
+  run = Cli(adb, "install --force " + damaged);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  ASSERT_EQ(adb.Log().size(), 3u);  // the listing, the phone's facts for the checks, then the install
+  EXPECT_EQ(adb.Log()[2].rfind("-s SER1 install -r ", 0), 0u);
+}
+
 TEST(Cli, DryRunShowsTheChoiceAndSendsNothing) {
   const std::string xapk = test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/bundles/sample.xapk");
   FakeAdb adb("match devices\nout SER1\\tdevice\\n\\n\n"

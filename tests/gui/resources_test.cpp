@@ -28,7 +28,7 @@ struct Catalogue {
 TEST(Pictures, EveryBitmapHasItsCatalogueSize) {
   const Catalogue bitmaps[] = {
       {129, 130, 18, 18}, {143, 143, 18, 18}, {140, 140, 18, 18}, {142, 142, 18, 18}, {144, 144, 18, 18},
-      {131, 139, 50, 50}, {145, 145, 82, 90}, {156, 156, 78, 13}, {158, 158, 80, 16}, {159, 162, 4, 15},
+      {131, 139, 50, 50}, {145, 145, 82, 90}, {156, 156, 78, 13}, {158, 158, 96, 16}, {159, 162, 4, 15},
       {163, 164, 15, 15}, {165, 167, 15, 4},  {170, 170, 15, 4},  {168, 169, 15, 15}, {173, 173, 48, 24},
       {179, 179, 20, 22}, {180, 180, 15, 22}, {181, 181, 2, 22},  {189, 189, 6, 20},  {204, 204, 26, 13},
       {205, 205, 48, 48}, {207, 222, 96, 48}, {225, 225, 48, 48},
@@ -42,10 +42,10 @@ TEST(Pictures, EveryBitmapHasItsCatalogueSize) {
     }
   // Keyed pictures leave their key where nothing is drawn: the logos' corners.
   for (int id = 207; id <= 222; ++id) EXPECT_EQ(guitest::ResourcePixels(id).at(0, 0), skin::kKeyColour) << id;
-  // The report tree's five section pictures (warning, information, tick,
-  // bundle, compatibility) are each drawn.
+  // The report tree's six section pictures (warning, information, tick,
+  // bundle, compatibility, signature) are each drawn.
   guitest::ResourcePixels sections(158);
-  for (int frame = 0; frame < 5; ++frame) {
+  for (int frame = 0; frame < 6; ++frame) {
     int drawn = 0;
     for (int y = 0; y < 16; ++y)
       for (int x = 0; x < 16; ++x) drawn += sections.at(16 * frame + x, y) != skin::kKeyColour;

@@ -188,7 +188,12 @@ TEST(Bundle, LoaderShowsTheBaseAndTheComposition) {
   EXPECT_EQ(info.analytics, std::vector<std::string>{"友盟统计"});
 
   std::vector<ReportItem> roots = display.children(kReportRoot);
-  ASSERT_EQ(roots.size(), 5u);
+  ASSERT_EQ(roots.size(), 6u);
+  EXPECT_EQ(display.item(roots[3]).text, kCompatibilitySection);
+  // The signature is the base's, read from inside the bundle.
+  EXPECT_EQ(display.item(roots[5]).text, kSignatureSection);
+  EXPECT_EQ(display.item(display.children(roots[5]).at(0)).text, "签名方案：v1、v2、v3");
+  EXPECT_EQ(info.signature.signers.at(0).sha256, "b4ccbe9dfeca574d7b8f8c1d7bd14017fba682b23b2d69c91fbef637dac9944f");
   EXPECT_EQ(display.item(roots[4]).text, kCompositionSection);
   EXPECT_EQ(display.item(roots[4]).image, kImageBundle);
   std::vector<ReportItem> lines = display.children(roots[4]);

@@ -82,7 +82,8 @@ class LoaderTest : public ::testing::Test {
                                        std::vector<std::string> analytics) {
     return {{"请求权限 ", kImageTick, true, std::move(permissions)},
             {"广告检测", kImageWarning, true, std::move(ads)},
-            {"统计信息", kImageInformation, true, std::move(analytics)}};
+            {"统计信息", kImageInformation, true, std::move(analytics)},
+            {kSignatureSection, kImageSignature, true, {"签名方案：无（未签名）"}}};
   }
 
   // Everything a user sees except the size line (packages of other lengths
@@ -310,7 +311,7 @@ TEST_F(LoaderTest, EachLoadReplacesWhatTheLastOneShowed) {
   EXPECT_EQ(info.iconImage, display.icon);
   EXPECT_EQ(info.iconMember, "res/drawable/icon.png");
   EXPECT_EQ(display.text(kLabelField), "天气&日历");
-  ASSERT_EQ(report().size(), 3u);
+  ASSERT_EQ(report().size(), 4u);
 
   // A package without an icon shows the default picture.
   load(fixture("offline.apk"));

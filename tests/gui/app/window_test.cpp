@@ -20,6 +20,7 @@
 #include "package/loader.h"
 #include "package/recording_display.h"
 #include "package/report.h"
+#include "probe.h"
 #include "program.h"
 #include "../../unit/zip_builder.h"
 #include "skin/labels.h"
@@ -112,16 +113,29 @@ std::vector<uint8_t> IconBytesOf(const std::string& path) {
   return info.iconImage;
 }
 
-// The tree once the code scan has ended: no line says kAnalysing any more.
+bool Verifying(const std::string& line) {
+  std::string pending = kVerifying;
+  return line.size() >= pending.size() && line.compare(line.size() - pending.size(), pending.size(), pending) == 0;
+}
+
+// The tree once the code scan and the signature check have ended: no line
+// says kAnalysing or kVerifying any more.
 Tree SettledTree(HWND window, unsigned ms = 30000) {
   Tree tree;
   for (unsigned waited = 0;; waited += 50) {
     tree = ReadTree(GetDlgItem(window, 1001));
     bool analysing = false;
-    for (const TreeLine& line : tree) analysing = analysing || line.text == kAnalysing;
+    for (const TreeLine& line : tree) analysing = analysing || line.text == kAnalysing || Verifying(line.text);
     if (!analysing || waited >= ms) return tree;
     Sleep(50);
   }
+}
+
+// The tree without its signature section (the last one).
+Tree WithoutSignature(Tree tree) {
+  for (size_t i = 0; i < tree.size(); ++i)
+    if (tree[i].depth == 0 && tree[i].text == kSignatureSection) tree.resize(i);
+  return tree;
 }
 
 // The lines under one section of a tree.
@@ -196,7 +210,8 @@ TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
   EXPECT_EQ(Text(w, kFileSize), "3.87 KB");
   EXPECT_EQ(Text(w, 1035), "vantaro.example 出品");
   EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
-  EXPECT_EQ(SettledTree(w),
+  Tree tree = SettledTree(w);
+  EXPECT_EQ(WithoutSignature(tree),
             (Tree{{0, "请求权限 ", 2, true},
                   {1, "[!] --- 访问互联网,将产生GRPS流量", kLeaf, false},
                   {1, "[!] --- 访问精确位置信息，将通过GPS全球定位芯片定位", kLeaf, false},
@@ -214,6 +229,10 @@ TEST_F(MainWindowTest, QuotedStartPathShowsThePackage) {
                   {1, "处理器架构：无原生库", kLeaf, false},
                   {1, "硬件要求：无特别要求", kLeaf, false},
                   {1, "语言：1 种", kLeaf, false}}));
+  ASSERT_EQ(tree.size(), 18u);
+  EXPECT_EQ(tree[12], (TreeLine{0, kSignatureSection, kImageSignature, true}));
+  EXPECT_EQ(SectionLines(tree, kSignatureSection)[0], "签名方案：无（未签名）");
+  EXPECT_EQ(SectionLines(tree, kSignatureSection)[1], "签名校验：未签名");
   std::vector<uint8_t> icon = IconBytesOf(Fixture("sample.apk"));
   ASSERT_FALSE(icon.empty());
   EXPECT_EQ(ShownIcon(w), IconPicture(icon));
@@ -503,7 +522,7 @@ const Tree kSplitSampleTree{{0, "请求权限 ", 2, true},
 Tree TreeWithoutSizes(HWND window) {
   // Digits, dots and spaces are never part of a GBK character.
   static const std::regex size("[0-9.]+ (KB|MB|字节)");
-  Tree tree = SettledTree(window);
+  Tree tree = WithoutSignature(SettledTree(window));
   for (TreeLine& line : tree) line.text = std::regex_replace(line.text, size, "#");
   return tree;
 }
@@ -612,6 +631,66 @@ TEST_F(MainWindowTest, CompatibilitySectionShowsTheFactsThatDecideAnInstall) {
   }
   ASSERT_GT(lines.size(), 2u);
   EXPECT_EQ(lines[2], unready);
+}
+
+// The signature section appears with the report and its check's lines say
+// kVerifying until the worker has hashed the file; a package whose signature
+// fails asks before it is installed, and Cancel sends nothing.
+TEST_F(MainWindowTest, SignatureCheckUpdatesItsLinesAndAFailedOneAsksBeforeInstalling) {
+  test::FakeAdb adb(OnePhone("Success\\r\\n"));
+  const std::string sample = Fixture("sample.apk");
+  const std::string big = program.folder() + "large-media.apk";
+  WriteFile(big, test::buildZip({{"AndroidManifest.xml", MemberOf(sample, "AndroidManifest.xml"), true},
+                                 {"resources.arsc", MemberOf(sample, "resources.arsc"), false},
+                                 {"assets/media.bin", test::Bytes(192u << 20, 0x5a), false}}));
+  HWND w = Open(Quoted(big));
+  ASSERT_TRUE(w);
+  Lines pending = SectionLines(ReadTree(GetDlgItem(w, kTree)), kSignatureSection);
+  EXPECT_EQ(pending, (Lines{"签名方案：无（未签名）", "签名校验：正在校验…", "MD5：正在校验…", "SHA-1：正在校验…",
+                            "SHA-256：正在校验…"}));
+  Lines done = SectionLines(SettledTree(w, 120000), kSignatureSection);
+  ASSERT_EQ(done.size(), 5u);
+  EXPECT_EQ(done[1], "签名校验：未签名");
+  auto file = FileSource::Open(big);
+  Checksums sums;
+  ASSERT_TRUE(file && computeChecksums(*file, sums));
+  EXPECT_EQ(done[4], "SHA-256：" + sums.sha256);
+
+  HANDLE next = program.Start(Quoted(test::NativePath(VANTARO_FIXTURE_DIR "/signed/v1v2-signed-data.apk")));
+  EXPECT_EQ(WaitForExit(next), 0u);
+  Tree tree;
+  for (int i = 0; i < 600; ++i, Sleep(50)) {
+    tree = SettledTree(w);
+    if (SectionLines(tree, kSignatureSection).size() > 1 && SectionLines(tree, kSignatureSection)[0] == "签名方案：v1、v2") break;
+  }
+  Lines lines = SectionLines(tree, kSignatureSection);
+  const std::string failed = "签名校验：未通过（v2，签名与签名数据不符）";
+  ASSERT_NE(std::find(lines.begin(), lines.end(), failed), lines.end()) << testing::PrintToString(lines);
+  for (const TreeLine& line : tree)
+    if (line.text == failed) EXPECT_EQ(line.image, kImageWarning);
+
+  DWORD id = ProcessOf(w);
+  auto boxOf = [id] {
+    for (int i = 0; i < 300; ++i, Sleep(50))
+      if (HWND box = probe::findMessageBox(); box && ProcessOf(box) == id) return box;
+    return HWND{};
+  };
+  Click(w, kInstall);
+  HWND box = boxOf();
+  ASSERT_TRUE(box);
+  EXPECT_NE(probe::messageBoxText(box).find(W(failed)), std::wstring::npos);
+  PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+  Sleep(500);
+  EXPECT_EQ(adb.Log(), Lines{});  // nothing was sent
+
+  Click(w, kInstall);
+  box = boxOf();
+  ASSERT_TRUE(box);
+  probe::pressOk(box);
+  EXPECT_EQ(WaitForText(w, kMessage, kSuccess), kSuccess);
+  ASSERT_EQ(adb.Log().size(), 3u);
+  EXPECT_EQ(InstallCommand(adb.Log()[2]), "-s SER1 install -r -s COPY");
 }
 
 // The SDKs of the code show once the scan on the worker ends, as the CLI

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "chunk_builder.h"
+#include "package/apk_archive.h"
+#include "package/signature.h"
+#include "package/signing_block.h"
+
+namespace vantaro {
+namespace {
+
+std::string signedFixture(const std::string& name) { return std::string(VANTARO_FIXTURE_DIR) + "/signed/" + name; }
+
+// 2030-01-01: the RSA and EC test certificates are valid then, the rotated-to
+// certificate (2001-2010) is not.
+constexpr std::time_t kNow = 1893456000;
+
+struct Expected {
+  const char* file;
+  std::vector<std::string> schemes;
+  const char* subject;
+  const char* sha256;  // the certificate's fingerprint
+  const char* key;
+  bool debug, expired;
+  VerifyResult::Status status;
+  const char* scheme;  // the scheme checked
+  const char* step;    // the failing step
+};
+
+// Schemes, subjects and fingerprints as `apksigner verify --print-certs -v`
+// (Debian's apksigner 0.9; `--min-sdk-version 24` for the packages without
+// v1) printed them for these files; the damaged copies fail there at the
+// same step (v1-entry: "SHA-1 digest of assets/data.bin does not match",
+// v1v2-entry: "CHUNKED_SHA256 digest mismatch", v1v2-signed-data: "signature
+// over signed-data did not verify").
+const char kRsa[] = "b4ccbe9dfeca574d7b8f8c1d7bd14017fba682b23b2d69c91fbef637dac9944f";
+const char kRotated[] = "cf5c72893a61273fc5cafc5bdd57f1bd5622d1718d0ba4025669d4ed165bad09";
+const char kEc[] = "026e03943f10ba926bdddfe78c161e42ed6a80dd22bf60310f529ae6e70c2f5a";
+const char kRsaName[] = "CN=Vantaro Test, O=Vantaro Fixtures";
+using S = VerifyResult::Status;
+const Expected kFixtures[] = {
+    {"v1.apk", {"v1"}, kRsaName, kRsa, "RSA 2048", false, false, S::Passed, "v1", ""},
+    {"v1v2.apk", {"v1", "v2"}, kRsaName, kRsa, "RSA 2048", false, false, S::Passed, "v2", ""},
+    {"v2v3-ec.apk", {"v2", "v3"}, "CN=Android Debug, O=Android", kEc, "EC 256", true, false, S::Passed, "v3", ""},
+    {"rotated.apk", {"v2", "v3"}, "CN=Vantaro Rotated, O=Vantaro Fixtures", kRotated, "RSA 2048", false, true,
+     S::Passed, "v3", ""},
+    {"v4.apk", {"v2", "v3", "v4"}, kRsaName, kRsa, "RSA 2048", false, false, S::Passed, "v3", ""},
+    {"v1-entry.apk", {"v1"}, kRsaName, kRsa, "RSA 2048", false, false, S::Failed, "v1", "digest"},
+    {"v1v2-entry.apk", {"v1", "v2"}, kRsaName, kRsa, "RSA 2048", false, false, S::Failed, "v2", "digest"},
+    {"v1v2-signed-data.apk", {"v1", "v2"}, kRsaName, kRsa, "RSA 2048", false, false, S::Failed, "v2", "signature"},
+};
+
+TEST(Signature, SignedPackagesAgreeWithApksignerAndDamageFailsAtItsStep) {
+  for (const Expected& e : kFixtures) {
+    SCOPED_TRACE(e.file);
+    ApkArchive archive;
+    ASSERT_TRUE(archive.open(signedFixture(e.file)));
+    SignatureFacts facts = readSignatureFacts(archive, signedFixture(e.file), kNow);
+    EXPECT_EQ(facts.schemeNames(), e.schemes);
+    EXPECT_EQ(facts.problem, "");
+    ASSERT_EQ(facts.signers.size(), 1u);
+    const CertificateFacts& c = facts.signers[0];
+    EXPECT_TRUE(c.parsed);
+    EXPECT_EQ(c.subject, e.subject);
+    EXPECT_EQ(c.issuer, e.subject);  // self-signed
+    EXPECT_EQ(c.sha256, e.sha256);
+    EXPECT_EQ(c.key, e.key);
+    EXPECT_EQ(c.debug, e.debug);
+    EXPECT_EQ(c.expired, e.expired);
+    EXPECT_EQ(facts.rotated, std::string(e.file) == "rotated.apk");
+
+    VerifyResult r = verifySignature(archive);
+    EXPECT_EQ(r.status, e.status) << r.reason;
+    EXPECT_EQ(r.scheme, e.scheme);
+    EXPECT_EQ(r.step, e.step);
+  }
+  ApkArchive rotated;
+  ASSERT_TRUE(rotated.open(signedFixture("rotated.apk")));
+  EXPECT_EQ(readSignatureFacts(rotated, "", kNow).signers[0].notAfter, "2010-12-30T03:56:42Z");
+}
+
+TEST(Signature, UnsignedPackageAndChecksums) {
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(std::string(VANTARO_FIXTURE_DIR) + "/apk/demo.apk"));
+  EXPECT_FALSE(readSignatureFacts(archive, "", kNow).any());
+  EXPECT_EQ(verifySignature(archive).status, S::Unsigned);
+  EXPECT_EQ(verifyLine(verifySignature(archive)), "签名校验：未签名");
+
+  // md5sum, sha1sum and sha256sum of the file.
+  auto file = FileSource::Open(signedFixture("v1.apk"));
+  ASSERT_TRUE(file);
+  Checksums sums;
+  ASSERT_TRUE(computeChecksums(*file, sums));
+  EXPECT_EQ(sums.md5, "c43d8988a8ac537e7eccfa6dca62ef3a");
+  EXPECT_EQ(sums.sha1, "b882009893286c6b6504de7ffa26954e8df02e55");
+  EXPECT_EQ(sums.sha256, "b7e083ab0cd24206c7ac8f834c95713474905eba52929b0cc105d5567af52ab3");
+  std::atomic<bool> cancel{true};
+  EXPECT_FALSE(computeChecksums(*file, sums, &cancel));
+}
+
+// ---------------------------------------------------------------- hostile blocks
+
+using test::Bytes;
+
+void put64(Bytes& b, uint64_t v) {
+  for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A signing block around the given pairs, with both size fields as given
+// (or the right one for -1).
+Bytes block(const Bytes& pairs, int64_t leading = -1, int64_t trailing = -1) {
+  uint64_t size = pairs.size() + 24;
+  Bytes b;
+  put64(b, leading == -1 ? size : static_cast<uint64_t>(leading));
+  b.insert(b.end(), pairs.begin(), pairs.end());
+  put64(b, trailing == -1 ? size : static_cast<uint64_t>(trailing));
+  const char magic[] = "APK Sig Block 42";
+  b.insert(b.end(), magic, magic + 16);
+  return b;
+}
+
+Bytes pair(uint64_t length, uint32_t id, const Bytes& value) {
+  Bytes b;
+  put64(b, length);
+  test::put32(b, id);
+  b.insert(b.end(), value.begin(), value.end());
+  return b;
+}
+
+// A v2 value with one signer whose parts are all empty but one length.
+Bytes v2Value(uint32_t certificateLength) {
+  Bytes certificates;
+  test::put32(certificates, certificateLength);  // one certificate, claimed this long
+  certificates.insert(certificates.end(), 3, 0x30);
+  Bytes signedData;
+  test::put32(signedData, 0);  // digests
+  test::put32(signedData, static_cast<uint32_t>(certificates.size()));
+  signedData.insert(signedData.end(), certificates.begin(), certificates.end());
+  test::put32(signedData, 0);  // attributes
+  Bytes signer;
+  test::put32(signer, static_cast<uint32_t>(signedData.size()));
+  signer.insert(signer.end(), signedData.begin(), signedData.end());
+  test::put32(signer, 0);  // signatures
+  test::put32(signer, 0);  // public key
+  Bytes signers;
+  test::put32(signers, static_cast<uint32_t>(signer.size()));
+  signers.insert(signers.end(), signer.begin(), signer.end());
+  Bytes value;
+  test::put32(value, static_cast<uint32_t>(signers.size()));
+  value.insert(value.end(), signers.begin(), signers.end());
+  return value;
+}
+
+TEST(SigningBlock, HostileSizesAreRefusedWithoutReadingPastThem) {
+  Bytes good = v2Value(3);
+  Bytes pairs = pair(good.size() + 4, kV2BlockId, good);
+  SigningBlock ok = parseSigningBlock(block(pairs).data(), block(pairs).size());
+  ASSERT_TRUE(ok.present);
+  ASSERT_NE(ok.scheme(kV2BlockId), nullptr);
+  EXPECT_EQ(ok.scheme(kV2BlockId)->problem, "");
+  EXPECT_EQ(ok.scheme(kV2BlockId)->signers.at(0).certificates.at(0).size(), 3u);
+
+  // Size fields that disagree: no block, and said so.
+  Bytes disagree = block(pairs, static_cast<int64_t>(pairs.size() + 24), static_cast<int64_t>(pairs.size() + 25));
+  SigningBlock b = parseSigningBlock(disagree.data(), disagree.size());
+  EXPECT_FALSE(b.present);
+  EXPECT_NE(b.problem, "");
+  // A pair claiming more than the block holds, even 2^64 - 1.
+  for (uint64_t length : {uint64_t{good.size() + 5}, ~uint64_t{0}, uint64_t{3}}) {
+    Bytes lying = block(pair(length, kV2BlockId, good));
+    b = parseSigningBlock(lying.data(), lying.size());
+    EXPECT_FALSE(b.present) << length;
+    EXPECT_NE(b.problem, "");
+  }
+  // A certificate claiming 4 GiB inside an intact block: that scheme is malformed.
+  Bytes huge = v2Value(0xFFFFFFF0u);
+  Bytes hugeBlock = block(pair(huge.size() + 4, kV2BlockId, huge));
+  b = parseSigningBlock(hugeBlock.data(), hugeBlock.size());
+  ASSERT_NE(b.scheme(kV2BlockId), nullptr);
+  EXPECT_NE(b.scheme(kV2BlockId)->problem, "");
+  EXPECT_TRUE(b.scheme(kV2BlockId)->signers.empty());
+
+  // In a file: a block whose size runs past the start of the file, or
+  // claims 2^64 - 1; a block larger than the cap. None is taken.
+  for (uint64_t size : {uint64_t{1000}, ~uint64_t{1}, uint64_t{kMaxSigningBlockSize + 1}}) {
+    Bytes file(64, 0);
+    Bytes tail = block(pairs, -1, static_cast<int64_t>(size));
+    file.insert(file.end(), tail.begin(), tail.end());
+    if (size > kMaxSigningBlockSize) file.insert(file.begin(), kMaxSigningBlockSize + 64, 0);
+    MemorySource source(file);
+    b = readSigningBlock(source, file.size());
+    EXPECT_FALSE(b.present) << size;
+    EXPECT_NE(b.problem, "") << size;
+  }
+
+  // Only a DSA signature (its algorithm id put into the v2 signature record,
+  // which follows the signed data): no check possible, which is no failure.
+  {
+    std::ifstream file(signedFixture("v1v2.apk"), std::ios::binary);
+    Bytes dsa{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ApkArchive original;
+    ASSERT_TRUE(original.open(std::make_shared<MemorySource>(dsa)));
+    const uint8_t id[] = {0x03, 0x01, 0x00, 0x00};  // RSA PKCS #1 with SHA-256
+    auto at = std::find_end(dsa.begin(), dsa.begin() + static_cast<ptrdiff_t>(original.directoryOffset()), id, id + 4);
+    ASSERT_NE(at, dsa.begin() + static_cast<ptrdiff_t>(original.directoryOffset()));
+    at[0] = 0x01;
+    at[1] = 0x03;  // 0x0301: DSA with SHA-256
+    ApkArchive archive;
+    ASSERT_TRUE(archive.open(std::make_shared<MemorySource>(dsa)));
+    VerifyResult r = verifySignature(archive);
+    EXPECT_EQ(r.status, S::Unsupported) << r.reason;
+    EXPECT_EQ(r.step, "algorithm");
+  }
+
+  // Every cut of a real block: never a read past its end.
+  std::ifstream in(signedFixture("v1v2.apk"), std::ios::binary);
+  Bytes apk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(std::make_shared<MemorySource>(apk)));
+  SigningBlock real = readSigningBlock(*archive.source(), archive.directoryOffset());
+  ASSERT_TRUE(real.present);
+  Bytes whole(apk.begin() + static_cast<ptrdiff_t>(real.offset), apk.begin() + static_cast<ptrdiff_t>(archive.directoryOffset()));
+  ASSERT_EQ(real.schemes.size(), 1u);
+  uint64_t pairLength = 0;
+  for (int i = 7; i >= 0; --i) pairLength = pairLength << 8 | whole[8 + static_cast<size_t>(i)];
+  ASSERT_LE(pairLength + 8, whole.size() - 32);
+  Bytes value(whole.begin() + 20, whole.begin() + 16 + static_cast<ptrdiff_t>(pairLength));  // the first pair's value
+  for (size_t cut = 0; cut < value.size(); ++cut) {
+    Bytes shorter(value.begin(), value.begin() + static_cast<ptrdiff_t>(cut));
+    Bytes bytes = block(pair(shorter.size() + 4, kV2BlockId, shorter));
+    SigningBlock parsed = parseSigningBlock(bytes.data(), bytes.size());
+    ASSERT_TRUE(parsed.present);
+    EXPECT_NE(parsed.scheme(kV2BlockId)->problem, "") << cut;
+  }
+}
+
+}  // namespace
+}  // namespace vantaro
