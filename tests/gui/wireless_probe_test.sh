@@ -5,7 +5,8 @@
 # the pairing service of that name, and the dialog pairs with the password
 # the code carries and connects to the phone's connect service. Back in the
 # chooser the phone has its Wi-Fi mark and "断开" disconnects it. With SHOT
-# given, the dialog with its code is saved there (docs/wireless.png).
+# given, the dialog with its code is saved there (docs/wireless.png), and
+# the chooser beside it (SHOT without .png, then -chooser.png).
 # Usage: wireless_probe_test.sh VANTARO.exe UI-PROBE.exe ADB.exe WINE-ENV PACKAGE [SHOT.png]
 set -euo pipefail
 vantaro_exe="$1" probe_exe="$2" adb_exe="$3" wine_env="$4" package="$5" shot="${6:-}"
@@ -81,6 +82,7 @@ for _ in $(seq 100); do [ "$(grep -c '^-s 127.0.0.1:37159 shell getprop$' "$work
 sleep 1
 probe move "$D" 5 5
 probe screenshot "$D" "$work/chooser.png"
+[ -n "$shot" ] && cp "$work/chooser.png" "${shot%.png}-chooser.png"
 blue="$(convert "$work/chooser.png" -fill black +opaque '#2882FF' -fill white -opaque '#2882FF' -format '%[fx:mean*w*h]' info:)"
 check "a Wi-Fi mark beside one phone's logo" ok "$([ "${blue%.*}" -ge 20 ] && echo ok || echo "$blue pixels")"
 searches="$(grep -c '^mdns services$' "$work/log")"
