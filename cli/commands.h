@@ -24,12 +24,15 @@ struct DevicesOptions {
 };
 int runDevices(const DevicesOptions& options);
 
+// Several files install in order, each on every phone named with -s (or on
+// every ready phone with --all), one after the other; a summary follows.
 struct InstallOptions {
-  std::string serial;
+  std::vector<std::string> serials;
+  bool all = false;
   bool sd = false;
   bool dryRun = false;  // print what would be sent, send nothing
   bool force = false;   // install even when the signature does not verify
-  std::string file;
+  std::vector<std::string> files;
   std::string adb;
 };
 int runInstall(const InstallOptions& options);

@@ -5,7 +5,9 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/device_support.h"
+#include "device/command_line.h"
 #include "device/current_device.h"
+#include "device/devices.h"
 #include "install/bundle_install.h"
 #include "install/install_job.h"
 #include "install/system.h"
@@ -27,8 +29,8 @@ std::string fileNameOf(const std::string& path) {
 }
 
 // The device listing and the property query are all that reach the phone.
-int dryRun(const InstallOptions& options, const PackageInfo& info, const DeviceBridge& bridge, MessageLine& line) {
-  ResolveResult resolved = ResolveDevice(bridge, options.serial);
+int dryRun(const std::string& serialOption, const PackageInfo& info, const DeviceBridge& bridge, MessageLine& line) {
+  ResolveResult resolved = ResolveDevice(bridge, serialOption);
   if (resolved != ResolveResult::Chosen) {
     line.ShowMessage(ResolveFailureText(resolved), StatusKind::Error);
     return kExitFailed;
@@ -75,16 +77,36 @@ int dryRun(const InstallOptions& options, const PackageInfo& info, const DeviceB
 
 }  // namespace
 
-int runInstall(const InstallOptions& options) {
-  ConsoleMessageLine line;
-  if (!IsExistingFile(argumentPath(options.file))) {
-    line.ShowMessage(kNoPackageText, StatusKind::Error);
-    return kExitFailed;
+namespace {
+
+// Messages of one install among several: "(2/5) SERIAL " before each.
+class CountedLine : public MessageLine {
+ public:
+  CountedLine(MessageLine& line, std::string prefix) : line_(line), prefix_(std::move(prefix)) {}
+  void ShowMessage(const std::string& text, StatusKind kind) override {
+    line_.ShowMessage(prefix_ + text, kind);
+    last_ = text;
   }
-  PackageInfo info = LoadPackage(options.file);
+  const std::string& last() const { return last_; }
+
+ private:
+  MessageLine& line_;
+  std::string prefix_;
+  std::string last_;
+};
+
+// One file on the phone named by serialOption (empty: as the window
+// resolves it); true on success.
+bool installOne(const InstallOptions& options, const std::string& file, const std::string& serialOption,
+                MessageLine& line) {
+  if (!IsExistingFile(argumentPath(file))) {
+    line.ShowMessage(kNoPackageText, StatusKind::Error);
+    return false;
+  }
+  PackageInfo info = LoadPackage(file);
   if (!info.analysisOk) {
     line.ShowMessage("【错误】不是有效的APK文件，Vantaro拒绝安装", StatusKind::Error);
-    return kExitFailed;
+    return false;
   }
   // A package whose signature fails is refused before anything reaches the
   // phone, unless the user insists.
@@ -93,10 +115,10 @@ int runInstall(const InstallOptions& options) {
     if (check.verify.status == VerifyResult::Status::Failed) {
       line.ShowMessage("【错误】" + verifyLine(check.verify) + "，安装包可能被改动过，Vantaro拒绝安装（确实要安装请加 --force）",
                        StatusKind::Error);
-      return kExitFailed;
+      return false;
     }
   }
-  if (options.dryRun) return dryRun(options, info, MakeBridge(options.adb), line);
+  if (options.dryRun) return dryRun(serialOption, info, MakeBridge(options.adb), line) == kExitOk;
 
   InstallRequest request;
   request.path = info.path;
@@ -106,10 +128,60 @@ int runInstall(const InstallOptions& options) {
 
   InstallServices services;
   services.bridge = MakeBridge(options.adb);
-  std::string serial = options.serial;
   const DeviceBridge& bridge = services.bridge;
-  services.resolveDevice = [&bridge, serial] { return ResolveDevice(bridge, serial); };
-  return InstallPackage(request, services, line) ? kExitOk : kExitFailed;
+  services.resolveDevice = [&bridge, serialOption] { return ResolveDevice(bridge, serialOption); };
+  return InstallPackage(request, services, line);
+}
+
+}  // namespace
+
+int runInstall(const InstallOptions& options) {
+  ConsoleMessageLine line;
+  std::vector<std::string> phones = options.serials;  // UTF-8
+  if (options.all) {
+    DeviceBridge bridge = MakeBridge(options.adb);
+    CapturedOutput run =
+        bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
+    ResolveResult failure = run.status == RunStatus::PipeFailed    ? ResolveResult::PipeFailed
+                            : run.status == RunStatus::StartFailed ? ResolveResult::StartFailed
+                            : run.status == RunStatus::TimedOut    ? ResolveResult::TimedOut
+                                                                   : ResolveResult::NoDevice;
+    if (run.status == RunStatus::Started)
+      for (const std::string& serial : ParseDeviceListing(run.output)) phones.push_back(gbkToUtf8(serial));
+    if (phones.empty()) {
+      line.ShowMessage(ResolveFailureText(failure), StatusKind::Error);
+      return kExitFailed;
+    }
+  }
+  if (phones.empty()) phones.push_back(std::string());  // as the window resolves it
+
+  // One file on one phone: the window's install, texts unchanged.
+  if (options.files.size() == 1 && phones.size() == 1)
+    return installOne(options, options.files.front(), phones.front(), line) ? kExitOk : kExitFailed;
+
+  struct Outcome {
+    std::string phone, file, text;
+    bool ok;
+  };
+  std::vector<Outcome> outcomes;
+  const size_t total = options.files.size() * phones.size();
+  for (const std::string& file : options.files) {
+    for (const std::string& phone : phones) {
+      std::string counter = "(" + std::to_string(outcomes.size() + 1) + "/" + std::to_string(total) + ") ";
+      CountedLine counted(line, counter + (phone.empty() ? std::string() : utf8ToGbk(phone) + " "));
+      bool ok = installOne(options, file, phone, counted);
+      outcomes.push_back({phone, file, counted.last(), ok});
+    }
+  }
+  size_t succeeded = 0;
+  for (const Outcome& outcome : outcomes) succeeded += outcome.ok;
+  writeGbk(stdout, "安装结果：" + std::to_string(succeeded) + "/" + std::to_string(total) + " 成功\n");
+  for (const Outcome& outcome : outcomes) {
+    writeGbk(stdout, std::string(outcome.ok ? "  成功  " : "  失败  ") +
+                         (outcome.phone.empty() ? std::string() : utf8ToGbk(outcome.phone) + "  ") +
+                         fileNameOf(argumentPath(outcome.file)) + "  " + outcome.text + "\n");
+  }
+  return succeeded == total ? kExitOk : kExitFailed;
 }
 
 }  // namespace vantaro::cli

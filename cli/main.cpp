@@ -32,14 +32,16 @@ int main(int argc, char** argv) {
 
   InstallOptions install;
   CLI::App* installCommand = app.add_subcommand("install", vantaro::gbkToUtf8("把安装包安装到手机上"));
-  installCommand->add_option("-s", install.serial, serialHelp);
+  installCommand->add_option("-s", install.serials, vantaro::gbkToUtf8("目标设备的序列号（可多次给出，依次安装到每台）"))
+      ->allow_extra_args(false);
+  installCommand->add_flag("--all", install.all, vantaro::gbkToUtf8("安装到所有已连接的设备"));
   installCommand->add_flag("--sd", install.sd, vantaro::gbkToUtf8("优先装到SD卡上"));
   installCommand->add_flag("--force", install.force, vantaro::gbkToUtf8("签名校验未通过也照样安装"));
   installCommand->add_flag("--dry-run", install.dryRun,
                            vantaro::gbkToUtf8("只列出将发送到手机的文件及原因（拆分安装包按手机选择），不安装"));
   installCommand->add_option("--adb", install.adb, adbHelp);
-  installCommand->add_option("FILE", install.file,
-                             vantaro::gbkToUtf8("要安装的 .apk 文件或拆分安装包（.xapk、.apks、.apkm、.zip）"))
+  installCommand->add_option("FILE", install.files,
+                             vantaro::gbkToUtf8("要安装的 .apk 文件或拆分安装包（.xapk、.apks、.apkm、.zip），可以有多个"))
       ->required();
 
   RunOptions run;

@@ -9,6 +9,8 @@
 
 #include "device/command_line.h"
 #include "device/current_device.h"
+#include "device/wireless.h"
+#include "device/wireless_dialog.h"
 #include "res/resource.h"
 #include "ui/wide.h"
 
@@ -16,6 +18,8 @@ namespace vantaro {
 
 const char* const DeviceDialog::kTitle = "Vantaro 3.0 设备管理";
 const char* const DeviceDialog::kListingText = "获取设备信息中,请稍等...";
+const char* const DeviceDialog::kNotWirelessText = "这台手机不是无线连接的";
+const char* const DeviceDialog::kDisconnectingText = "正在断开...";
 
 namespace {
 
@@ -54,6 +58,8 @@ DeviceDialog::DeviceDialog(HWND owner, DeviceBridge bridge)
   bind(kCurrentId, current_);
   bind(kListId, list_);
   bind(kRefreshId, refreshButton_);
+  bind(kWirelessId, wirelessButton_);
+  bind(kDisconnectId, disconnectButton_);
   bind(kStatusId, status_);
   bind(kSelectId, selectButton_);
   bind(kCancelId, cancelButton_);
@@ -71,6 +77,8 @@ DeviceDialog::~DeviceDialog() {
 const ui::MessageTable<DeviceDialog>& DeviceDialog::messageTable() {
   static const ui::MessageTable<DeviceDialog> table{
       ui::onClicked(kRefreshId, &DeviceDialog::onRefresh),
+      ui::onClicked(kWirelessId, &DeviceDialog::onWireless),
+      ui::onClicked(kDisconnectId, &DeviceDialog::onDisconnect),
       ui::onClicked(kSelectId, &DeviceDialog::onSelect),
       ui::onClicked(kCancelId, &DeviceDialog::onCancel),
       ui::onClicked(kCloseId, &DeviceDialog::onCancel),
@@ -97,6 +105,8 @@ bool DeviceDialog::onInitDialog() {
   toolTip().addTool(closeButton_.handle(), "关闭");
   toolTip().activate(true);
   refreshButton_.SetIcon(IDI_RUN);
+  wirelessButton_.SetIcon(IDI_DEVICES);
+  disconnectButton_.SetIcon(IDI_CANCEL);
   selectButton_.SetIcon(IDI_SELECT);
   cancelButton_.SetIcon(IDI_CANCEL);
   insertColumns();
@@ -228,12 +238,15 @@ void DeviceDialog::addRow(const DeviceRecord& record) {
   SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
 
   // The refresh selected item 0 before any row had come; the first row
-  // takes that selection now.
-  if (index == 0 && SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
+  // takes that selection now, and the current device's row takes it over.
+  bool current = !record.serial.empty() && record.serial == CurrentDevice::Get();
+  if (current || (index == 0 && SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0)) {
     LVITEMW state{};
-    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
-    SendMessageW(list, LVM_SETSELECTIONMARK, 0, 0);
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list, LVM_SETSELECTIONMARK, 0, index);
   }
 }
 
@@ -248,6 +261,36 @@ LRESULT DeviceDialog::onTimer(WPARAM id, LPARAM) {
 
 void DeviceDialog::onRefresh() {
   if (refreshIdle_) startRefresh();
+}
+
+void DeviceDialog::onWireless() {
+  // A phone connected there is listed at once.
+  if (RunWirelessDialog(handle(), bridge_) && refreshIdle_) startRefresh();
+}
+
+void DeviceDialog::onDisconnect() {
+  int mark = static_cast<int>(SendMessageW(list_.handle(), LVM_GETSELECTIONMARK, 0, 0));
+  const auto& rows = list_.rows();
+  if (mark < 0 || static_cast<size_t>(mark) >= rows.size()) return;
+  std::string serial(rows[mark].serial, strnlen(rows[mark].serial, sizeof rows[mark].serial));
+  if (!IsWirelessSerial(serial)) {
+    showStatus(kNotWirelessText, StatusKind::Error);
+    return;
+  }
+  showStatus(kDisconnectingText, StatusKind::Progress);
+  try {
+    std::thread([link = refreshLink_, bridge = bridge_, serial] {
+      WirelessAnswer answer = DisconnectPhone(bridge, serial);
+      std::lock_guard<std::mutex> lock(link->mutex);
+      if (DeviceDialog* dialog = link->dialog)
+        dialog->post([dialog, answer] {
+          if (answer.ok && dialog->refreshIdle_) dialog->startRefresh();
+          dialog->showStatus(answer.text, answer.ok ? StatusKind::Success : StatusKind::Error);
+        });
+    }).detach();
+  } catch (const std::system_error&) {
+    showStatus(kPipeFailedText, StatusKind::Error);
+  }
 }
 
 void DeviceDialog::onSelect() {

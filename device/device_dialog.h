@@ -36,10 +36,14 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
     kStatusId = 1036,
     kSelectId = 1017,
     kCancelId = 1014,
+    kWirelessId = 1019,
+    kDisconnectId = 1020,
     kCloseId = 10200,
   };
   static const char* const kTitle;
   static const char* const kListingText;
+  static const char* const kNotWirelessText;
+  static const char* const kDisconnectingText;
 
   explicit DeviceDialog(HWND owner = nullptr, DeviceBridge bridge = DeviceBridge());
   ~DeviceDialog() override;
@@ -66,6 +70,8 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
   void showStatus(const std::string& text, StatusKind kind);
 
   void onRefresh();
+  void onWireless();
+  void onDisconnect();
   void onSelect();
   void onCancel();
   LRESULT onCloseRequest(WPARAM, LPARAM);
@@ -90,6 +96,8 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
   skin::AccentLabel current_;
   skin::DeviceListView list_;
   skin::SkinButton refreshButton_;
+  skin::SkinButton wirelessButton_;
+  skin::SkinButton disconnectButton_;
   skin::StatusLabel status_;
   skin::SkinButton selectButton_;
   skin::SkinButton cancelButton_;

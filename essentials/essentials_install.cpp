@@ -31,13 +31,25 @@ EssentialsRunEnd InstallEssentials(const std::vector<EssentialsChoice>& rows, co
   }
 
   bool missing = false;
+  // One phone for the whole run: asked for before the first package that is
+  // there to install, then every package goes to it.
+  enum class Phone { Unknown, Chosen, None } phone = Phone::Unknown;
+  InstallServices chosen = services;
+  chosen.resolveDevice = [] { return ResolveResult::Chosen; };
   auto install = [&](const EssentialsChoice& row) {
     std::string path = EssentialsPackagePath(programFolder, row.packageId);
     if (path.empty() || !IsExistingFile(path)) {
       missing = true;
       return;
     }
-    InstallStep(InstallRequest::Essentials(path), services, line);
+    InstallRequest request = InstallRequest::Essentials(path);
+    if (phone == Phone::Unknown) {
+      ResolveResult resolved =
+          services.resolveDevice ? services.resolveDevice() : ResolveTargetDevice(services.bridge, services.chooser);
+      phone = resolved == ResolveResult::Chosen ? Phone::Chosen : Phone::None;
+      if (phone == Phone::None) line.ShowMessage(ResolveFailureText(resolved, request.noneChosenText), StatusKind::Error);
+    }
+    if (phone == Phone::Chosen) InstallStep(request, chosen, line);
   };
   for (const EssentialsChoice& row : rows) {
     if (!row.installed && row.ticked) install(row);

@@ -33,8 +33,10 @@ enum class EssentialsRunEnd {
 std::string EssentialsPackagePath(const std::string& programFolder, const std::string& packageId);
 
 // Installs rows in order, then row 0 when it is missing and was not ticked.
-// The device is resolved again for every package. Absent package files are
-// skipped and reported only by the result.
+// The phone is resolved once, before the first package file that exists,
+// and every package goes to it; when none is chosen the run says so once
+// and installs nothing. Absent package files are skipped and reported only
+// by the result.
 EssentialsRunEnd InstallEssentials(const std::vector<EssentialsChoice>& rows, const std::string& programFolder,
                                    const InstallServices& services, MessageLine& line);
 

@@ -8,6 +8,7 @@
 #define IDD_SETTINGS 174
 #define IDD_DEVICES 175
 #define IDD_ESSENTIALS 176
+#define IDD_WIRELESS 240
 
 // Application icon.
 #define IDI_APP 128

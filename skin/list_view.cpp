@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "device/wireless.h"
 #include "res/resource.h"
 #include "skin/border.h"
 #include "skin/images.h"
@@ -35,6 +36,26 @@ template <size_t N>
 std::wstring fieldText(const char (&field)[N], size_t maxBytes = N) {
   return fieldText(field, N, maxBytes);
 }
+
+}  // namespace
+
+void DrawWirelessMark(HDC dc, int left, int top) {
+  // A dot and three arcs above it, in the link blue.
+  HPEN pen = CreatePen(PS_SOLID, 2, kLinkColour);
+  HBRUSH brush = CreateSolidBrush(kLinkColour);
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  const int cx = left + 7, cy = top + 12;
+  Ellipse(dc, cx - 2, cy - 2, cx + 2, cy + 2);
+  for (int radius = 5; radius <= 13; radius += 4)
+    Arc(dc, cx - radius, cy - radius, cx + radius, cy + radius, cx + radius, cy - radius, cx - radius, cy - radius);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(brush);
+  DeleteObject(pen);
+}
+
+namespace {
 
 void verticalGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
   if (r.right <= r.left || r.bottom <= r.top) return;
@@ -256,6 +277,8 @@ void DeviceListView::drawCell(HDC dc, int item, int column, const RECT& cell, co
         ui::Bitmap logo = loadBitmap(row->brandLogo);
         if (!logo) logo = loadBitmap(IDB_LOGO_ANDROID);
         copyKeyed(dc, r.left - 2, top - 18, kLogoWidth, kLogoHeight, logo.get(), 0, 0);
+        if (IsWirelessSerial(std::string_view(row->serial, strnlen(row->serial, sizeof row->serial))))
+          DrawWirelessMark(dc, r.left + kLogoWidth - 16, top - 16);
       }
       break;
     case 1:

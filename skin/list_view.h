@@ -38,6 +38,10 @@ constexpr COLORREF kLinkColour = RGB(40, 130, 255);
 constexpr COLORREF kInstalledColour = RGB(0, 128, 0);
 constexpr COLORREF kNotInstalledColour = RGB(228, 111, 7);
 
+// The mark beside the maker's logo of a phone connected over Wi-Fi: about
+// 16 by 14 pixels from (left, top).
+void DrawWirelessMark(HDC dc, int left, int top);
+
 // One row of the device chooser (texts GBK, zero-terminated).
 struct DeviceRow {
   char serial[125];

@@ -99,6 +99,34 @@ TEST(Cli, InstallRefusesAPackageWhoseSignatureFailsUnlessForced) {
   EXPECT_EQ(adb.Log()[2].rfind("-s SER1 install -r ", 0), 0u);
 }
 
+// Several files on several phones: in order, each file on every phone, a
+// counter and the phone before each text, a summary, and failure if any
+// failed.
+TEST(Cli, InstallsSeveralFilesOnSeveralPhones) {
+  FakeAdb adb("match devices\nout List of devices attached\\nAAA\\tdevice\\nBBB\\tdevice\\nCCC\\toffline\\n\\n\n"
+              "match -s AAA install *\nout Success\\n\n"
+              "match -s BBB install *\nout Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]\\n\n");
+  CliRun run = Cli(adb, "install -s AAA -s BBB " + Fixture("demo.apk") + " " + Fixture("sample.apk"));
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  Lines installs;
+  for (const std::string& line : adb.Log())
+    if (line.find(" install ") != std::string::npos) installs.push_back(line.substr(0, line.find(" install ")));
+  EXPECT_EQ(installs, (Lines{"-s AAA", "-s BBB", "-s AAA", "-s BBB"}));
+  EXPECT_TRUE(Has(run.output, "(2/4) BBB 【安装失败】手机内存已满")) << run.output;
+  EXPECT_TRUE(Has(run.output, "(3/4) AAA 【安装成功】")) << run.output;
+  EXPECT_TRUE(Has(run.output, "安装结果：2/4 成功")) << run.output;
+  EXPECT_TRUE(Has(run.output, "  失败  BBB  sample.apk  【安装失败】手机内存已满")) << run.output;
+
+  // --all: every ready phone, and only those.
+  run = Cli(adb, "install --all " + Fixture("demo.apk"));
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_TRUE(Has(run.output, "  成功  AAA  demo.apk")) << run.output;
+  for (const std::string& line : adb.Log()) EXPECT_EQ(line.find("CCC"), std::string::npos) << line;
+  // A phone that is not ready is refused without sending anything.
+  run = Cli(adb, "install -s AAA -s CCC " + Fixture("demo.apk"));
+  EXPECT_TRUE(Has(run.output, "(2/2) CCC 【错误】没有选择任何设备")) << run.output;
+}
+
 TEST(Cli, DryRunShowsTheChoiceAndSendsNothing) {
   const std::string xapk = test::NativePath(std::string(VANTARO_FIXTURE_DIR) + "/bundles/sample.xapk");
   FakeAdb adb("match devices\nout SER1\\tdevice\\n\\n\n"

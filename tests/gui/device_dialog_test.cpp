@@ -109,6 +109,18 @@ TEST_F(ChooserTest, PhonesArriveOneByOneInListingOrder) {
   EXPECT_EQ(SendMessageW(dialog_->list().handle(), LVM_GETNEXTITEM, -1, LVNI_SELECTED), 0) << "row 0 selected";
 }
 
+TEST_F(ChooserTest, TheCurrentDevicesRowIsPreselectedWhenItArrives) {
+  CurrentDevice::Set("192.168.1.5:37159");
+  open(listing({"HT0123", "192.168.1.5:37159", "MOTO1"}) + phone("HT0123", "HTC", "Desire", 8) +
+       phone("192.168.1.5:37159", "samsung", "SM-G991B", 30) + phone("MOTO1", "Motorola", "Milestone", 7));
+  ASSERT_TRUE(rows(3));
+  HWND list = dialog_->list().handle();
+  EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+  EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED), 1);
+  click(DeviceDialog::kSelectId);
+  EXPECT_EQ(CurrentDevice::Get(), "192.168.1.5:37159");
+}
+
 TEST_F(ChooserTest, FailedQueriesKeepTheirRowsAndNoValueCarriesOver) {
   open(listing({"AC01", "BAD2", "SA03"}) + phone("AC01", "Foo", "Bar X1", 9) +
        "match -s BAD2 shell getprop\nerr error: device offline\\n\nexit 1\n" + phone("SA03", "samsung", "", 0));
