@@ -333,13 +333,13 @@ void MainWindow::onInstall() {
     return;
   }
   if (!installIdle_) return;  // a job is running
-  // A signature that does not verify: the user decides.
   // Still checking: the install goes on when the check is done.
   if (pendingSignatureSection_ != kReportRoot) {
     installAfterCheck_ = true;
     setMessage("正在校验签名，校验完成后开始安装", StatusKind::Progress);
     return;
   }
+  // A signature that does not verify: the user decides.
   if (package_.signatureCheck && package_.signatureCheck->verify.status == VerifyResult::Status::Failed) {
     std::string text = "这个安装包的" + verifyLine(package_.signatureCheck->verify) +
                         "。\n它可能被改动过，安装后可能无法运行或不安全。\n\n仍然要安装吗？";

@@ -210,7 +210,7 @@ void fillSignatureSection(const SignatureFacts& facts, const SignatureCheck* che
       display.insertReportItem(section, "密钥：" + c.key + " 位", kImageNone);
     }
     display.insertReportItem(section, "证书 SHA-256：" + c.sha256, kImageNone);
-    if (c.debug) display.insertReportItem(section, "警告：这是调试证书（Android Debug），不是正式发布的签名", kImageWarning);
+    if (c.debug) display.insertReportItem(section, "警告：这是调试证书（Android Debug）", kImageWarning);
     if (c.expired) display.insertReportItem(section, "警告：证书已于 " + day(c.notAfter) + " 过期", kImageWarning);
   }
   if (facts.rotated) display.insertReportItem(section, "签名密钥曾经轮换，以上是当前的签名者", kImageNone);

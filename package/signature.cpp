@@ -782,7 +782,9 @@ VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>*
                          {archive.directoryOffset(), endRecord - archive.directoryOffset(), nullptr},
                          {0, end.size(), &end}};
   std::vector<std::pair<mbedtls_md_type_t, Bytes>> computed;
-  for (const auto& [algorithm, expected] : contentDigests) {
+  for (const auto& entry : contentDigests) {
+    const Algorithm* algorithm = entry.first;
+    const Bytes& expected = entry.second;
     auto known = std::find_if(computed.begin(), computed.end(), [&](const auto& c) { return c.first == algorithm->md; });
     if (known == computed.end()) {
       Bytes digest;

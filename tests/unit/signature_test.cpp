@@ -82,6 +82,30 @@ TEST(Signature, SignedPackagesAgreeWithApksignerAndDamageFailsAtItsStep) {
   EXPECT_EQ(readSignatureFacts(rotated, "", kNow).signers[0].notAfter, "2010-12-30T03:56:42Z");
 }
 
+// The v2 block cut out of a v1 + v2 package (the directory offset mended):
+// the v1 signature file says it was signed with v2 too, so the v1 check that
+// is left refuses the downgrade.
+TEST(Signature, StrippedNewerSchemeFailsTheOlderOne) {
+  std::ifstream in(signedFixture("v1v2.apk"), std::ios::binary);
+  test::Bytes apk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ApkArchive signedArchive;
+  ASSERT_TRUE(signedArchive.open(std::make_shared<MemorySource>(apk)));
+  uint64_t directory = signedArchive.directoryOffset(), end = signedArchive.endRecordOffset();
+  uint64_t start = readSigningBlock(*signedArchive.source(), directory).offset;
+  ASSERT_LT(start, directory);
+  test::Bytes stripped(apk.begin(), apk.begin() + static_cast<ptrdiff_t>(start));
+  stripped.insert(stripped.end(), apk.begin() + static_cast<ptrdiff_t>(directory), apk.end());
+  size_t at = static_cast<size_t>(end - (directory - start)) + 16;
+  for (int i = 0; i < 4; ++i) stripped[at + static_cast<size_t>(i)] = static_cast<uint8_t>(start >> (8 * i));
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(std::make_shared<MemorySource>(stripped)));
+  EXPECT_EQ(readSignatureFacts(archive, "", kNow).schemeNames(), std::vector<std::string>{"v1"});
+  VerifyResult r = verifySignature(archive);
+  EXPECT_EQ(r.status, S::Failed);
+  EXPECT_EQ(r.scheme, "v1");
+  EXPECT_EQ(r.step, "signature") << r.reason;
+}
+
 TEST(Signature, UnsignedPackageAndChecksums) {
   ApkArchive archive;
   ASSERT_TRUE(archive.open(std::string(VANTARO_FIXTURE_DIR) + "/apk/demo.apk"));
