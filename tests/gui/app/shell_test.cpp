@@ -208,7 +208,7 @@ TEST_F(WindowInProcess, OnlyTheFirstDroppedFileOpensAndFoldersAreIgnored) {
   EXPECT_EQ(window->package().packageName, "org.fixture.sample");
   EXPECT_EQ(window->package().fileSize, 3965);
   EXPECT_EQ(text(1025), "3.87 KB");
-  EXPECT_EQ(roots().size(), 4u);  // permissions, advertising, analytics, signature
+  EXPECT_EQ(roots().size(), 5u);  // permissions, advertising, analytics, compatibility, signature
 
   drop({folder.path()});
   drop({fixtures + "missing.apk", fixtures + "demo.apk"});
@@ -228,7 +228,8 @@ TEST_F(WindowInProcess, DroppedBundlesOpenAndAnEncryptedApkmIsNamedAtInstall) {
   EXPECT_EQ(text(1025), formatFileSize(window->package().fileSize));
   EXPECT_EQ(text(1032), "Split sample");
   EXPECT_EQ(roots(), (std::vector<std::pair<std::string, int>>{
-                         {"请求权限 ", 2}, {"广告检测", 0}, {"统计信息", 1}, {"安装包组成", 3}, {"签名与校验", 5}}));
+                         {"请求权限 ", 2}, {"广告检测", 0}, {"统计信息", 1}, {"兼容性", 4}, {"安装包组成", 3},
+                         {"签名与校验", 5}}));
 
   drop({bundles + "encrypted.apkm"});
   EXPECT_EQ(text(1000), kEncryptedApkmMessage);
