@@ -13,7 +13,7 @@ void RunDeviceDialog(HWND owner) { vantaro::RunDeviceDialog(owner); }
 void RunEssentialsDialog(HWND owner) {
   vantaro::RunEssentialsDialog(owner, kSiblingSite, OpenPage, ChooseTargetDevice);
 }
-void RunSettingsDialog(HWND owner) { vantaro::RunSettingsDialog(owner, OpenSubmitPage); }
+void RunSettingsDialog(HWND owner, bool offerTool) { vantaro::RunSettingsDialog(owner, OpenSubmitPage, offerTool); }
 
 std::string ChooseTargetDevice(const std::vector<std::string>& serials) { return DialogDeviceChooser()(serials); }
 

@@ -14,8 +14,9 @@ namespace vantaro::app {
 void RunDeviceDialog(HWND owner);
 // "手机优化": the essentials bundle, run modally.
 void RunEssentialsDialog(HWND owner);
-// "更多设置": the settings, run modally; nothing is read back.
-void RunSettingsDialog(HWND owner);
+// "更多设置": the settings, run modally; nothing is read back. With
+// offerTool it first offers to fetch the missing adb.
+void RunSettingsDialog(HWND owner, bool offerTool = false);
 
 // Asked by the device resolution of Install and Run now when two or more
 // phones are ready (on the thread that resolves, without an owner window):

@@ -63,7 +63,8 @@ constexpr ButtonIcon kButtons[] = {
 
 constexpr int kAccentIds[] = {kCreditLine, 1015, 1014, 1012, 1013};
 
-const char* const kToolMissingBoxText = "【Vantaro】组件丢失，请在“更多设置”中单击“重新安装”";
+const char* const kToolMissingBoxText =
+    "【Vantaro】组件丢失：没有找到 adb.exe。\n\n现在从 Google 下载它吗？（以后也可以在“更多设置”中单击“一键修复”）";
 
 }  // namespace
 
@@ -73,8 +74,7 @@ MainWindow::MainWindow(std::string commandLine, std::string programFolder, Share
       programFolder_(std::move(programFolder)),
       handOver_(handOver),
       frame_("Vantaro 3.0") {
-  std::string tool = programFolder_ + "adb.exe";
-  if (IsExistingFile(tool)) bridge_.adbPath = tool;
+  bridge_.adbPath = AdbPathIn(programFolder_);
   bindControls();
 }
 
@@ -161,7 +161,18 @@ bool MainWindow::onInitDialog() {
 }
 
 void MainWindow::warnIfToolMissing() {
-  if (!IsExistingFile(programFolder_ + "adb.exe")) ShowApplicationBox(kToolMissingBoxText, "错误");
+  if (!bridge_.adbPath.empty()) return;
+  if (AskApplicationBox(kToolMissingBoxText, "错误")) onSettingsOfferingTool();
+}
+
+void MainWindow::onSettingsOfferingTool() {
+  RunSettingsDialog(handle(), true);
+  refreshToolPath();
+}
+
+void MainWindow::refreshToolPath() {
+  // An install worker copies the bridge when it starts: not while one runs.
+  if (installIdle_) bridge_.adbPath = AdbPathIn(programFolder_);
 }
 
 void MainWindow::openPackage(const std::string& path, bool sizeShown) {
@@ -448,7 +459,10 @@ LRESULT MainWindow::onClose(WPARAM, LPARAM) {
 
 void MainWindow::onMinimise() { ShowWindow(handle(), SW_MINIMIZE); }
 
-void MainWindow::onSettings() { RunSettingsDialog(handle()); }
+void MainWindow::onSettings() {
+  RunSettingsDialog(handle());
+  refreshToolPath();
+}
 
 void MainWindow::onEssentials() {
   ui::setWindowText(loadingNote_.handle(), "载入中...");

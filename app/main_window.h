@@ -91,6 +91,10 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   void onExit();
   void onMinimise();
   void onSettings();
+  // The settings dialog, first offering to fetch the missing adb.
+  void onSettingsOfferingTool();
+  // The adb fetched from the settings dialog (AdbPath()), for the commands.
+  void refreshToolPath();
   void onEssentials();
   void onDevices();
   void onSearch();

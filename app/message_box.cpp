@@ -19,4 +19,10 @@ void ShowApplicationBox(const std::string& text, const std::string& titleWord) {
   ui::ShowTopmostMessageBox(wideText, wideTitle, MB_OK | MB_SETFOREGROUND, IDI_APP);
 }
 
+bool AskApplicationBox(const std::string& text, const std::string& titleWord) {
+  std::wstring wideText = ui::toWide(text);
+  std::wstring wideTitle = ui::toWide(ApplicationBoxTitle(titleWord));
+  return ui::ShowTopmostMessageBox(wideText, wideTitle, MB_YESNO | MB_SETFOREGROUND, IDI_APP) == IDYES;
+}
+
 }  // namespace vantaro::app

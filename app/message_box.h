@@ -11,5 +11,7 @@ namespace vantaro::app {
 std::string ApplicationBoxTitle(const std::string& word);
 // Shows text (GBK) and returns when the user has closed the box.
 void ShowApplicationBox(const std::string& text, const std::string& titleWord);
+// The same box with the buttons "是" and "否": true for "是".
+bool AskApplicationBox(const std::string& text, const std::string& titleWord);
 
 }  // namespace vantaro::app

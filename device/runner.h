@@ -11,17 +11,26 @@
 namespace vantaro {
 
 // The full path of our own adb, the only one ever run: "adb.exe" beside the
-// program on Windows; on Linux "adb" beside the program, else the first
+// program on Windows, else in UserToolFolder() (where the program puts the
+// adb it fetched when its own folder is not writable); on Linux "adb" beside the program, else the first
 // "adb" in an absolute folder of PATH (the system's). Empty when there is
 // none: device commands then report the component as missing and start
 // nothing. Never a bare name, so never a file of the current folder.
 std::string AdbPath();
+// Windows: AdbPath() for a program living in programFolder (ending with a
+// separator): "adb.exe" there, else in UserToolFolder().
+std::string AdbPathIn(const std::string& programFolder);
 
 // The tool a user named (vantaro-cli --adb; GBK), as an absolute path:
 // relative to the current folder when it holds a path separator; on Linux a
 // bare name is looked up on PATH as AdbPath does. Empty when it names no
 // file.
 std::string NamedToolPath(const std::string& name);
+
+// Windows: the current user's folder for the adb the program fetched,
+// "%LOCALAPPDATA%\Vantaro\", ending with a separator (it may not exist
+// yet); empty when the system names no such folder. Empty on Linux.
+std::string UserToolFolder();
 
 // The program's own folder, ending with a path separator; its name as the
 // system gives it (wideToGbkPath / nativeToGbkPath).

@@ -252,6 +252,8 @@ std::string ProgramFolder() {
   return nativeToGbkPath(path.substr(0, path.rfind('/') + 1));
 }
 
+std::string UserToolFolder() { return std::string(); }
+
 std::string AdbPath() {
   std::string folder = ProgramFolder();
   if (!folder.empty() && IsExecutableFile(gbkPathToNativeBytes(folder) + "adb")) return folder + "adb";

@@ -148,10 +148,25 @@ std::string ProgramFolder() {
   return wideToGbkPath(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
 }
 
-std::string AdbPath() {
+std::string UserToolFolder() {
+  std::vector<wchar_t> buffer(32768);
+  DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return std::string();
+  std::u16string folder(reinterpret_cast<const char16_t*>(buffer.data()), n);
+  // Only a full path: a relative one would name a folder of the current one.
+  if (folder.size() < 3 || !((folder[1] == u':' && (folder[2] == u'\\' || folder[2] == u'/')) ||
+                             (folder[0] == u'\\' && folder[1] == u'\\')))
+    return std::string();
+  if (folder.back() != u'\\' && folder.back() != u'/') folder += u'\\';
+  return wideToGbkPath(folder + u"Vantaro\\");
+}
+
+std::string AdbPath() { return AdbPathIn(ProgramFolder()); }
+
+std::string AdbPathIn(const std::string& programFolder) {
   // The folders our own adb may live in, in order. Nothing else is looked
   // at: a bare "adb" would be found in the current folder first.
-  for (const std::string& folder : {ProgramFolder()}) {
+  for (const std::string& folder : {programFolder, UserToolFolder()}) {
     if (folder.empty()) continue;
     std::string candidate = folder + "adb.exe";
     if (IsFile(gbkToWide(candidate))) return candidate;

@@ -1,5 +1,6 @@
 #include "settings/settings_dialog.h"
 
+#include "device/runner.h"
 #include "res/resource.h"
 #include "settings/update_description.h"
 #include "ui/wide.h"
@@ -22,15 +23,16 @@ constexpr int kUpdateStatus = 1030;
 
 }  // namespace
 
-void RunSettingsDialog(HWND owner, ReinstallAction reinstall) {
-  SettingsDialog dialog(owner, std::move(reinstall));
+void RunSettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool) {
+  SettingsDialog dialog(owner, std::move(reinstall), offerTool);
   dialog.runModal();
 }
 
-SettingsDialog::SettingsDialog(HWND owner, ReinstallAction reinstall)
+SettingsDialog::SettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool)
     : MappedDialog(IDD_SETTINGS, owner),
       frame_("Vantaro 3.0 设置"),
       reinstall_(std::move(reinstall)),
+      offerToolAtStart_(offerTool),
       updater_(*this, OwnVersionNumber(), UpdateDescriptionSource()) {
   bind(kExtension, extension_);
   bind(kExtensionNote, extensionNote_);
@@ -72,6 +74,8 @@ bool SettingsDialog::onInitDialog() {
   cancel_.SetIcon(IDI_EXIT);
   progress_.SetPercent(0);
   showAssociation();
+  // Once the dialog shows, so that the question stands in front of it.
+  if (offerToolAtStart_) post([this] { offerTool(); });
   return true;
 }
 
@@ -133,6 +137,24 @@ void SettingsDialog::onRepair() {
   association_.Register();
   ui::setWindowText(status, "修复完成，找个APK文件运行下吧 ！");
   showAssociation();
+  if (AdbPath().empty()) offerTool();
+}
+
+void SettingsDialog::offerTool() {
+  if (updateState_ != UpdateState::Idle || !AdbPath().empty()) return;
+  if (MessageBoxW(handle(), ui::toWide(ComponentOfferText()).c_str(), L"Vantaro", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return;
+  const std::wstring folder = ComponentFolder();
+  if (folder.empty()) {
+    ui::setWindowText(item(kUpdateStatus), "没有可以写入 adb 组件的文件夹");
+    return;
+  }
+  stopWorker();
+  updater_.Reset();
+  workerRun_ = liveRun_ = ++runCount_;
+  updateState_ = UpdateState::Checking;
+  progress_.SetPercent(0);
+  worker_ = std::thread([this, folder] { updater_.RunComponentFetch(folder); });
 }
 
 void SettingsDialog::onAssociate() {

@@ -24,12 +24,13 @@ namespace vantaro {
 // window given; the main window passes its upload-page operation.
 using ReinstallAction = std::function<void(HWND owner)>;
 
-// Runs the settings dialog modally over owner.
-void RunSettingsDialog(HWND owner, ReinstallAction reinstall);
+// Runs the settings dialog modally over owner; with offerTool it first
+// offers to fetch the missing adb (as "一键修复" does).
+void RunSettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool = false);
 
 class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDisplay {
  public:
-  SettingsDialog(HWND owner, ReinstallAction reinstall);
+  SettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool = false);
   // Stops the update worker and waits for it to end.
   ~SettingsDialog() override;
 
@@ -51,6 +52,9 @@ class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDi
   void onReinstall();
 
   void startUpdate();
+  // When adb is missing: asks whether to fetch it (the terms shown), and
+  // fetches it on the worker, the check button cancelling.
+  void offerTool();
   void cancelDownload();
   // Asks the worker to stop and waits until it has ended; nothing it posted
   // counts from then on.
@@ -80,6 +84,7 @@ class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDi
   skin::SkinButton cancel_;
 
   ReinstallAction reinstall_;
+  const bool offerToolAtStart_;
   FileAssociation association_;
   UpdateChecker updater_;
   std::atomic<UpdateState> updateState_{UpdateState::Idle};

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "settings/adb_component.h"
+
 namespace vantaro {
 
 enum class UpdateState : int32_t { Idle = 0, Checking = 1, Downloading = 2 };
@@ -72,6 +74,15 @@ class UpdateChecker {
   // without both is refused before anything is fetched.
   DownloadResult DownloadUpdate();
 
+  // The adb component: downloads Google's Platform-Tools zip
+  // (PlatformToolsAddress(); over https unless the tests' variable replaced
+  // it) into the temporary folder the same way, with progress, cancel and
+  // limits; takes adb.exe and its two libraries into folder
+  // (InstallAdbComponent) and removes the zip. What came of it is shown.
+  ComponentResult FetchComponent(const std::wstring& folder);
+  // The worker's body for it: the button cancels while it runs.
+  int RunComponentFetch(const std::wstring& folder);
+
   // Before a run, on the dialog's thread.
   void Reset();
   // From any thread: the download ends after its current read.
@@ -92,6 +103,12 @@ class UpdateChecker {
  private:
   class Transfer;
 
+  // Downloads address into the temporary folder under name, with progress
+  // naming subject. When pinned, the file must have expectedSize bytes and
+  // the SHA-256 expectedSha256. Saved (with savedPath) only for a whole file;
+  // otherwise the failure is shown and no file is left.
+  DownloadResult fetch(const std::string& address, const std::string& name, bool plainHttpAllowed, bool pinned,
+                       const char* subject, std::wstring& savedPath);
   // "网络错误，错误信息 %s" with reason.
   void fail(const std::string& reason);
 

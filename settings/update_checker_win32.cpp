@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "settings/adb_component.h"
 #include "settings/digest.h"
 #include "settings/file_association.h"
 #include "settings/update_description.h"
@@ -22,6 +23,9 @@ const char* const kUpdateAddressVariable = "VANTARO_UPDATE_URL";
 namespace {
 
 constexpr DWORD kReadSize = 40960;
+// What the progress line says is being downloaded.
+const char* const kUpdateSubject = "新版本";
+const char* const kComponentSubject = " adb 组件";
 constexpr size_t kLongestDescription = 64 * 1024;
 
 std::wstring Wide(std::string_view gbk) {
@@ -367,19 +371,54 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     display_.ShowUpdateStatus(kDownloadTooLargeText);
     return DownloadResult::Failed;
   }
+  const std::string name = DownloadFileName(downloadAddress);
+  std::wstring path;
+  DownloadResult result = fetch(downloadAddress, name, source_.plainHttpAllowed, true, kUpdateSubject, path);
+  if (result != DownloadResult::Saved) return result;
+  display_.ShowUpdateStatus(kDownloadDoneText);
+  if (!IsSetupName(name)) return DownloadResult::Saved;
+  std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
+  return DownloadResult::Started;
+}
+
+ComponentResult UpdateChecker::FetchComponent(const std::wstring& folder) {
+  const std::string address = PlatformToolsAddress();
+  std::wstring path;
+  const bool replaced = address != kPlatformToolsAddress;
+  DownloadResult result = fetch(address, "platform-tools-windows.zip", replaced, false, kComponentSubject, path);
+  if (result == DownloadResult::Cancelled) return {false, std::string()};
+  if (result != DownloadResult::Saved) return {false, std::string()};  // the failure is shown
+  ComponentResult installed = InstallAdbComponent(path, folder);
+  DeleteFileW(path.c_str());
+  display_.ShowUpdateStatus(installed.message);
+  if (installed.installed) display_.ShowUpdatePercent(100);
+  return installed;
+}
+
+int UpdateChecker::RunComponentFetch(const std::wstring& folder) {
+  display_.DownloadStarting();
+  FetchComponent(folder);
+  display_.UpdateEnded();
+  return 0;
+}
+
+UpdateChecker::DownloadResult UpdateChecker::fetch(const std::string& address, const std::string& name,
+                                                   bool plainHttpAllowed, bool pinned, const char* subject,
+                                                   std::wstring& savedPath) {
   // A setup that anybody on the way could replace is never started.
-  if (!source_.plainHttpAllowed && IsPlainHttp(Wide(downloadAddress))) {
+  if (!plainHttpAllowed && IsPlainHttp(Wide(address))) {
     display_.ShowUpdateStatus(kInsecureDownloadText);
     return DownloadResult::Failed;
   }
   Transfer transfer(*this);
   DWORD error = 0;
-  if (!transfer.open(downloadAddress, error)) {
+  if (!transfer.open(address, error)) {
     if (cancelRequested) return DownloadResult::Cancelled;
     fail(ErrorMessage(error));
     return DownloadResult::Failed;
   }
-  if (!source_.plainHttpAllowed && IsPlainHttp(transfer.finalAddress())) {  // redirected
+  if (!plainHttpAllowed && IsPlainHttp(transfer.finalAddress())) {  // redirected
     display_.ShowUpdateStatus(kInsecureDownloadText);
     return DownloadResult::Failed;
   }
@@ -398,13 +437,12 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     display_.ShowUpdateStatus(kDownloadTooLargeText);
     return DownloadResult::Failed;
   }
-  if (lengthKnown && total != expectedSize) {
+  if (pinned && lengthKnown && total != expectedSize) {
     display_.ShowUpdateStatus(kMismatchText);
     return DownloadResult::Failed;
   }
 
   const std::string folder = DownloadFolder();
-  const std::string name = DownloadFileName(downloadAddress);
   const std::wstring path = Wide(folder + name);
   DownloadFile file;
   if (folder.empty() || !file.create(path)) {
@@ -431,7 +469,7 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
       display_.ShowUpdateStatus(kDownloadTooLargeText);
       return DownloadResult::Failed;
     }
-    if (got > expectedSize - received) {  // more than the description said
+    if (pinned && got > expectedSize - received) {  // more than the description said
       display_.ShowUpdateStatus(kMismatchText);
       return DownloadResult::Failed;
     }
@@ -443,13 +481,13 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     }
     received += got;
     if (lengthKnown) display_.ShowUpdatePercent(DownloadPercent(received, total));
-    display_.ShowUpdateStatus(DownloadProgressText(received, lengthKnown ? total : 0, elapsed));
+    display_.ShowUpdateStatus(DownloadProgressText(received, lengthKnown ? total : 0, elapsed, subject));
   }
   if (lengthKnown && received < total) {
     fail(kDownloadIncompleteText);
     return DownloadResult::Failed;
   }
-  if (received != expectedSize || digest.hex() != expectedSha256) {
+  if (pinned && (received != expectedSize || digest.hex() != expectedSha256)) {
     display_.ShowUpdateStatus(kMismatchText);
     return DownloadResult::Failed;
   }
@@ -457,11 +495,8 @@ UpdateChecker::DownloadResult UpdateChecker::DownloadUpdate() {
     fail(ErrorMessage(error));
     return DownloadResult::Failed;
   }
-  display_.ShowUpdateStatus(kDownloadDoneText);
-  if (!IsSetupName(name)) return DownloadResult::Saved;
-  std::wstring wideFolder = Wide(folder);
-  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, wideFolder.c_str(), SW_SHOWNORMAL);
-  return DownloadResult::Started;
+  savedPath = path;
+  return DownloadResult::Saved;
 }
 
 }  // namespace vantaro

@@ -141,15 +141,16 @@ int DownloadSpeed(int64_t received, int64_t elapsedSeconds) {
   return speed > INT32_MAX ? INT32_MAX : static_cast<int>(speed);
 }
 
-std::string DownloadProgressText(int64_t received, int64_t total, int64_t elapsedSeconds) {
-  char text[160];
+std::string DownloadProgressText(int64_t received, int64_t total, int64_t elapsedSeconds, std::string_view subject) {
+  char text[200];
+  const int width = static_cast<int>(subject.size() > 40 ? 40 : subject.size());
   int speed = DownloadSpeed(received, elapsedSeconds);
   if (total > 0)
-    std::snprintf(text, sizeof text, "正在下载新版本，已经完成了 %d %%, 当前速度为 %d KB/s",
-                  DownloadPercent(received, total), speed);
+    std::snprintf(text, sizeof text, "正在下载%.*s，已经完成了 %d %%, 当前速度为 %d KB/s", width,
+                  subject.data(), DownloadPercent(received, total), speed);
   else
-    std::snprintf(text, sizeof text, "正在下载新版本，已经接收了 %lld KB, 当前速度为 %d KB/s",
-                  static_cast<long long>(received / 1024), speed);
+    std::snprintf(text, sizeof text, "正在下载%.*s，已经接收了 %lld KB, 当前速度为 %d KB/s", width,
+                  subject.data(), static_cast<long long>(received / 1024), speed);
   return text;
 }
 

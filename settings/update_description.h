@@ -65,7 +65,9 @@ int DownloadPercent(int64_t received, int64_t total);
 int DownloadSpeed(int64_t received, int64_t elapsedSeconds);
 // The status line after a read: with the percentage when the total length is
 // known (total > 0), with the amount received when it is not.
-std::string DownloadProgressText(int64_t received, int64_t total, int64_t elapsedSeconds);
+// subject names what is downloaded ("新版本" unless given).
+std::string DownloadProgressText(int64_t received, int64_t total, int64_t elapsedSeconds,
+                                 std::string_view subject = "新版本");
 // "网络错误，错误信息 %s" with the reason in place of %s.
 std::string NetworkErrorText(std::string_view reason);
 

@@ -162,4 +162,11 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Vantaro.lnk"
   Delete "$DESKTOP\Vantaro.lnk"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ; The phone tool the program fetched into the user's own folder, where
+  ; its own folder was not writable for the user.
+  SetShellVarContext current
+  Delete "$LOCALAPPDATA\Vantaro\adb.exe"
+  Delete "$LOCALAPPDATA\Vantaro\AdbWinApi.dll"
+  Delete "$LOCALAPPDATA\Vantaro\AdbWinUsbApi.dll"
+  RMDir "$LOCALAPPDATA\Vantaro"
 SectionEnd

@@ -86,6 +86,12 @@ check "Enter and Escape leave the dialog open" "Vantaro 3.0" "$(probe text "$W" 
 
 probe click "$W" 1018
 waits "repair reports" 1023 "修复完成，找个APK文件运行下吧 ！"
+# Without adb the repair offers it, with the terms; "否" leaves it at that.
+box="$(probe msgbox --timeout 10000 || true)"
+check "repair offers the missing adb with its terms" "Vantaro|https://developer.android.com/studio/releases/platform-tools" \
+  "$(head -1 <<<"$box" | cut -f2)|$(grep -o 'https://[^ ]*platform-tools' <<<"$box" | head -1)"
+[ -n "$box" ] && probe msgbox-press "${box%%	*}" 7
+sleep 0.5
 check "repair sets the box" set "$(ticked)"
 "$wine_env" wine "$host_exe" is-registered && check "repair registers" 0 0 || check "repair registers" 0 1
 check "repair registers the split bundles, not .zip" "Lorimex.xapk Lorimex.apks Lorimex.apkm -" \

@@ -2,14 +2,19 @@
 # The setup under Wine, in a Wine prefix of its own (made here, its Wine
 # server ended by process id): a silent install of an older version (files,
 # shortcuts, the "Apps & features" entry, the association), a package opened
-# through the association, the current setup over the running older program,
+# through the association, the missing adb fetched on first run from the
+# loopback server (a zip with a stand-in adb.exe signed by the tests'
+# certificate, trusted in this prefix and named by VANTARO_TEST_ADB_SIGNER),
+# the current setup over the running older program,
 # the older setup refused over the newer, the update road from the loopback
 # server (a changed setup never started, the real one installing the newer
 # version), and the silent uninstall leaving nothing of ours.
 # Usage: with-update-server setup_test.sh SETUP VERSION OLDER-SETUP NEWER-SETUP
-#          VANTARO.exe UI-PROBE.exe WINE-ENV PACKAGE.apk [SHOT.png]
+#          VANTARO.exe UI-PROBE.exe WINE-ENV PACKAGE.apk SIGNED-ADB.exe
+#          SIGNER.der TRUST-SIGNER.exe [SHOT.png]
 set -euo pipefail
-setup="$1" version="$2" older="$3" newer="$4" program="$5" probe_exe="$6" wine_env="$7" package="$8" shot="${9:-}"
+setup="$1" version="$2" older="$3" newer="$4" program="$5" probe_exe="$6" wine_env="$7" package="$8"
+signed_adb="$9" signer="${10}" trust="${11}" shot="${12:-}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 if [ -z "${DISPLAY:-}" ]; then exec "$here/../gui/with-display" bash "$0" "$@"; fi
 : "${VANTARO_TEST_SERVER:?run through with-update-server}"
@@ -41,12 +46,6 @@ gone_within() {  # gone_within SECONDS PATH
   for i in $(seq 1 $(($1 * 10))); do [ -e "$2" ] || { echo absent; return; }; sleep 0.1; done
   echo present
 }
-dismiss_box() {  # the "组件丢失" box of a start without adb.exe
-  local box
-  box="$(probe msgbox --timeout 20000 || true)"
-  check "$1" "组件丢失" "$(grep -o 组件丢失 <<<"$box" | head -1)"
-  [ -n "$box" ] && probe msgbox-ok "${box%%	*}" || true
-}
 
 # The prefix and its Wine server, for this test alone.
 "$wine_env" true
@@ -74,12 +73,38 @@ check "estimated size in KB" yes "$( (( size > 1000 && size < 100000 )) && echo 
 check "association" "Lorimex.apk|$command|Lorimex.xapk" \
   "$(value 'HKCR\.apk' '')|$(value 'HKCR\Lorimex.apk\shell\open\command' '')|$(value 'HKCR\.xapk' '')"
 
-# ---------------------------------------------------------------- the association opens a package
+# ---------------------------------------------------------------- the association opens a package; adb fetched
+python3 - "$signed_adb" "$served/platform-tools.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[2], "w", zipfile.ZIP_DEFLATED) as z:
+    z.write(sys.argv[1], "platform-tools/adb.exe")
+    z.writestr("platform-tools/AdbWinApi.dll", b"api" * 1000)
+    z.writestr("platform-tools/AdbWinUsbApi.dll", b"usb" * 1000)
+    z.writestr("platform-tools/NOTICE.txt", b"notice")
+PY
+w "$trust" "$signer"
+export VANTARO_PLATFORM_TOOLS_URL="$VANTARO_TEST_SERVER/platform-tools.zip"
+export VANTARO_TEST_ADB_SIGNER="Vantaro Test Signer"
 cp "$package" "$work/样例 包.apk"
 w start /unix "$work/样例 包.apk"
-dismiss_box "the installed program starts without adb.exe"
+box="$(probe msgbox --timeout 20000 || true)"
+check "without adb.exe the program offers it" "组件丢失" "$(grep -o 组件丢失 <<<"$box" | head -1)"
+[ -n "$box" ] && probe msgbox-press "${box%%	*}" 6
+box="$(probe msgbox --timeout 20000 || true)"
+check "the terms are shown and agreed to" "https://developer.android.com/studio/releases/platform-tools" \
+  "$(grep -o 'https://[^ ]*platform-tools' <<<"$box" | head -1)"
+[ -n "$box" ] && probe msgbox-press "${box%%	*}" 6
+S="$(probe find --title "Vantaro 3.0" --control 1030 --timeout 10000 || true)"
+if probe wait-text "$S" 1030 "adb 组件已安装" --timeout 30000 >/dev/null; then check "adb fetched" ok ok
+else check "adb fetched" "adb 组件已安装" "$(probe text "$S" 1030)"; fi
+check "adb beside the program" "same present present" \
+  "$(cmp -s "$pf/adb.exe" "$signed_adb" && echo same || echo different) $(exists "$pf/AdbWinApi.dll") $(exists "$pf/AdbWinUsbApi.dll")"
+[ -n "$S" ] && probe click "$S" 1017
 if probe wait-text main 1027 org.fixture.demo --timeout 20000 >/dev/null; then check "opened through the association" ok ok
 else check "opened through the association" org.fixture.demo "$(probe text main 1027)"; fi
+no_box() {  # no_box NAME: a start with adb.exe in place asks nothing
+  check "$1" none "$(probe msgbox --timeout 3000 >/dev/null 2>&1 && echo box || echo none)"
+}
 
 # ---------------------------------------------------------------- over the running older version
 status=0; w "$setup" /S || status=$?
@@ -106,7 +131,7 @@ cmp -s "$newer" "$served/vantaro-setup-3.1.exe" && check "one byte changed" chan
 
 VANTARO_UPDATE_URL="$VANTARO_TEST_SERVER/vantaro-update.xml" "$wine_env" wine "$pf/vantaro.exe" &
 program_pid=$!
-dismiss_box "the updated program starts without adb.exe"
+no_box "the fetched adb is found at the next start"
 probe find --timeout 20000 >/dev/null
 probe click main 1004
 S="$(probe find --title "Vantaro 3.0" --control 1030 --timeout 10000 || true)"
@@ -145,7 +170,8 @@ wait "$program_pid" 2>/dev/null || true
 program_pid=""
 check "the update installed the newer version" "3.1" "$(value "$entry" DisplayVersion)"
 # The finish page starts the new program; the uninstaller will close it.
-dismiss_box "the new program starts"
+probe find --timeout 20000 >/dev/null || true
+no_box "the new program finds the adb"
 
 # ---------------------------------------------------------------- uninstall
 w "$pf/uninstall.exe" /S || true

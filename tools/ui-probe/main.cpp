@@ -13,6 +13,7 @@
 //   ui-probe wait-text WINDOW ID TEXT [--timeout MS]
 //   ui-probe msgbox [--timeout MS]
 //   ui-probe msgbox-ok BOX
+//   ui-probe msgbox-press BOX ID      (6 "是", 7 "否")
 //   ui-probe pixel WINDOW X Y
 //   ui-probe rect WINDOW
 //   ui-probe screenshot WINDOW FILE.png
@@ -45,7 +46,7 @@ int usage() {
   std::fputs(
       "usage: ui-probe find [--title TEXT [--control ID]] [--timeout MS] | list WINDOW | text WINDOW ID | click WINDOW ID |\n"
       "       click-at WINDOW X Y | move WINDOW X Y | drag WINDOW X Y DX DY | key WINDOW ID VK |\n"
-      "       wait-text WINDOW ID TEXT [--timeout MS] | msgbox [--timeout MS] | msgbox-ok BOX |\n"
+      "       wait-text WINDOW ID TEXT [--timeout MS] | msgbox [--timeout MS] | msgbox-ok BOX | msgbox-press BOX ID |\n"
       "       pixel WINDOW X Y | rect WINDOW | screenshot WINDOW FILE.png | close WINDOW\n",
       stderr);
   return 2;
@@ -122,6 +123,11 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"msgbox-ok") return pressOk(window) ? 0 : fail("no OK button");
+  if (command == L"msgbox-press") {
+    long id;
+    if (!number(2, &id)) return usage();
+    return pressButton(window, static_cast<int>(id)) ? 0 : fail("no such button");
+  }
 
   long a = 0, b = 0, c = 0, d = 0;
   if (command == L"text" && number(2, &a)) {

@@ -104,7 +104,8 @@ HWND findByTitle(const std::wstring& title, long id) {
 
 HWND findMessageBox() {
   return findTopLevel([](HWND w) {
-    return IsWindowVisible(w) && className(w) == L"#32770" && GetDlgItem(w, IDOK) && !GetPropW(w, L"Vantaro");
+    return IsWindowVisible(w) && className(w) == L"#32770" && (GetDlgItem(w, IDOK) || GetDlgItem(w, IDYES)) &&
+           !GetPropW(w, L"Vantaro");
   });
 }
 
@@ -120,10 +121,12 @@ std::wstring messageBoxText(HWND box) {
   return text;
 }
 
-bool pressOk(HWND box) {
-  HWND ok = GetDlgItem(box, IDOK);
-  if (!ok) return false;
-  PostMessageW(ok, BM_CLICK, 0, 0);
+bool pressOk(HWND box) { return pressButton(box, IDOK); }
+
+bool pressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  if (!button) return false;
+  PostMessageW(button, BM_CLICK, 0, 0);
   return true;
 }
 

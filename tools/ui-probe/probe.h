@@ -25,6 +25,8 @@ HWND findByTitle(const std::wstring& title, long id);
 HWND findMessageBox();
 std::wstring messageBoxText(HWND box);
 bool pressOk(HWND box);
+// Presses the box's button id (IDYES 6, IDNO 7).
+bool pressButton(HWND box, int id);
 // "main", "title=TEXT" or "0x..." (waits up to timeoutMs for the first two).
 HWND resolveWindow(const std::wstring& which, DWORD timeoutMs);
 // The child with control id (0: the window itself), searched at any depth.

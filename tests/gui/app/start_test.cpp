@@ -29,13 +29,15 @@ TEST(StartUp, MissingToolIsReportedOnceAndTheWindowWorks) {
   HWND box = MessageBoxOf(id, 30000);
   ASSERT_TRUE(box);
   EXPECT_EQ(Gbk(probe::windowText(box)), "错误 - 【vantaro.example】");
-  EXPECT_EQ(Gbk(probe::messageBoxText(box)), "【Vantaro】组件丢失，请在“更多设置”中单击“重新安装”");
+  EXPECT_EQ(Gbk(probe::messageBoxText(box)),
+            "【Vantaro】组件丢失：没有找到 adb.exe。\n\n现在从 Google 下载它吗？（以后也可以在“更多设置”中单击“一键修复”）");
+  EXPECT_TRUE(GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO));  // it offers the download
   // In front of the main window, which stays above other windows.
   EXPECT_TRUE(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
   HWND top = GetTopWindow(nullptr);
   while (top && !IsWindowVisible(top)) top = GetWindow(top, GW_HWNDNEXT);
   EXPECT_EQ(top, box);
-  probe::pressOk(box);
+  probe::pressButton(box, IDNO);
   for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
   EXPECT_FALSE(MessageBoxOf(id, 1500));
 
