@@ -42,29 +42,41 @@ BOOL CALLBACK closeDialog(HWND window, LPARAM lParam) {
 // runs (any more).
 bool exitRunning() {
   const ULONGLONG deadline = GetTickCount64() + kExitWaitMilliseconds;
+  auto remaining = [deadline] {
+    const ULONGLONG now = GetTickCount64();
+    return static_cast<DWORD>(now >= deadline ? 0 : deadline - now);
+  };
+  HANDLE last = nullptr;  // the process of the window last asked
   for (;;) {
     HWND window = FindRunningInstance();
-    if (!window) return true;
+    if (!window) {
+      // Its window is gone, but the process may still be ending (joining its
+      // workers, letting go of its files): only once it has ended can its
+      // program file be replaced.
+      bool ended = !last || WaitForSingleObject(last, remaining()) == WAIT_OBJECT_0;
+      if (last) CloseHandle(last);
+      return ended;
+    }
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (last) CloseHandle(last);
+    last = OpenProcess(SYNCHRONIZE, FALSE, id);
     Dialogs dialogs{id, window};
     EnumWindows(&closeDialog, reinterpret_cast<LPARAM>(&dialogs));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    const ULONGLONG now = GetTickCount64();
-    if (now >= deadline) {
-      if (process) CloseHandle(process);
+    if (remaining() == 0) {
+      if (last) CloseHandle(last);
       return false;
     }
     // A window that refuses (an install running) is asked again every
     // second until the deadline; its message line says why it stays.
-    DWORD wait = static_cast<DWORD>(deadline - now < 1000 ? deadline - now : 1000);
-    if (process) {
-      WaitForSingleObject(process, wait);
-      CloseHandle(process);
-    } else {
-      Sleep(wait);
+    DWORD wait = remaining() < 1000 ? remaining() : 1000;
+    if (!last || WaitForSingleObject(last, wait) != WAIT_OBJECT_0) {
+      if (!last) Sleep(wait);
+      continue;
     }
+    CloseHandle(last);
+    last = nullptr;
   }
 }
 

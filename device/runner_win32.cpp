@@ -29,6 +29,26 @@ std::vector<wchar_t> WideCommandLine(const std::string& gbk) {
 
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
+// CreateProcessW, tried again a few times when it fails for a passing reason:
+// a program file that was just written may still be held (a virus scanner
+// reading it), and a busy system may be short of resources for a moment. A
+// program that is missing or no program is not tried again.
+BOOL StartProcess(const std::u16string& application, std::vector<wchar_t>& command, BOOL inherit, DWORD flags,
+                  STARTUPINFOW& si, PROCESS_INFORMATION& pi) {
+  for (int attempt = 0;; ++attempt) {
+    if (CreateProcessW(W(application), command.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr, &si, &pi))
+      return TRUE;
+    DWORD error = GetLastError();
+    bool lasting = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_EXE_FORMAT ||
+                   error == ERROR_EXE_MACHINE_TYPE_MISMATCH || error == ERROR_INVALID_NAME;
+    if (lasting || attempt == 3) {
+      SetLastError(error);
+      return FALSE;
+    }
+    Sleep(100 << attempt);
+  }
+}
+
 bool IsFile(const std::u16string& path) {
   DWORD attributes = GetFileAttributesW(W(path));
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -221,8 +241,7 @@ CapturedOutput CommandRunner::RunCaptured(const std::string& commandLine, size_t
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = write;
     si.hStdError = write;
-    BOOL started = CreateProcessW(W(application), command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                                  nullptr, nullptr, &si, &pi);
+    BOOL started = StartProcess(application, command, TRUE, NORMAL_PRIORITY_CLASS, si, pi);
     CloseHandle(write);
     if (!started) {
       CloseHandle(read);
@@ -290,8 +309,7 @@ void CommandRunner::LaunchDetached(const std::string& commandLine) {
   PROCESS_INFORMATION pi = {};
   // No console window, and nothing written into the console of a caller
   // that has one.
-  if (CreateProcessW(W(application), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                     &pi)) {
+  if (StartProcess(application, command, FALSE, CREATE_NO_WINDOW, si, pi)) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
@@ -326,8 +344,7 @@ std::shared_ptr<StreamedChild> StartStreamedChild(const std::string& commandLine
       si.hStdOutput = outWrite;
       si.hStdError = errWrite;
       si.hStdInput = inRead;
-      ok = CreateProcessW(W(application), command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                          &si, &pi);
+      ok = StartProcess(application, command, TRUE, CREATE_NEW_CONSOLE, si, pi);
     }
     if (!ok) error = GetLastError();
     // The parent keeps only its own ends, so the output pipe breaks once the
