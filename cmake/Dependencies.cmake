@@ -67,6 +67,11 @@ if(WIN32)
                              MICRO_VERSION=1 VERSION="4.1.1")
   add_library(Vantaro::qrencode ALIAS qrencode)
 
+  # Bulk hashing of file contents: the system's CNG.
+  add_library(vantaro_hashing INTERFACE)
+  target_link_libraries(vantaro_hashing INTERFACE bcrypt)
+  add_library(Vantaro::hashing ALIAS vantaro_hashing)
+
   if(NOT VANTARO_FUZZ)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -105,6 +110,10 @@ else()
   add_library(Vantaro::pugixml ALIAS pugixml::pugixml)
   pkg_check_modules(QRENCODE REQUIRED IMPORTED_TARGET libqrencode)
   add_library(Vantaro::qrencode ALIAS PkgConfig::QRENCODE)
+  # Bulk hashing of file contents: OpenSSL's libcrypto (SHA and vector
+  # instructions where the processor has them).
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  add_library(Vantaro::hashing ALIAS OpenSSL::Crypto)
   if(NOT VANTARO_FUZZ)
     find_package(GTest REQUIRED)
     add_library(Vantaro::gtest ALIAS GTest::gtest)

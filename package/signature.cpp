@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -19,13 +21,14 @@
 
 #include "base/file.h"
 #include "base/text.h"
+#include "package/digest.h"
 #include "package/signing_block.h"
 
 namespace vantaro {
 namespace {
 
 constexpr size_t kChunkSize = 1u << 20;
-constexpr size_t kReadBlock = 8u << 20;
+constexpr size_t kReadBlock = 4u << 20;
 // Largest v1 signature file, certificate file or manifest read, and largest
 // member whose digest a v1 check computes.
 constexpr size_t kMaxSignatureFileSize = 16u << 20;
@@ -72,38 +75,23 @@ std::string hex(const uint8_t* bytes, size_t length) {
   return out;
 }
 
-// An mbed TLS digest context that frees itself.
-class Hash {
- public:
-  explicit Hash(mbedtls_md_type_t type) {
-    mbedtls_md_init(&ctx_);
-    info_ = mbedtls_md_info_from_type(type);
-    ok_ = info_ && mbedtls_md_setup(&ctx_, info_, 0) == 0 && mbedtls_md_starts(&ctx_) == 0;
+// The digests are hashed by the platform's library; mbed TLS names them for
+// its signature checks.
+std::optional<DigestKind> kindOf(mbedtls_md_type_t type) {
+  switch (type) {
+    case MBEDTLS_MD_MD5: return DigestKind::Md5;
+    case MBEDTLS_MD_SHA1: return DigestKind::Sha1;
+    case MBEDTLS_MD_SHA224: return DigestKind::Sha224;
+    case MBEDTLS_MD_SHA256: return DigestKind::Sha256;
+    case MBEDTLS_MD_SHA384: return DigestKind::Sha384;
+    case MBEDTLS_MD_SHA512: return DigestKind::Sha512;
+    default: return std::nullopt;
   }
-  ~Hash() { mbedtls_md_free(&ctx_); }
-  Hash(const Hash&) = delete;
-  Hash& operator=(const Hash&) = delete;
-  void update(const uint8_t* bytes, size_t length) {
-    if (ok_ && length) ok_ = mbedtls_md_update(&ctx_, bytes, length) == 0;
-  }
-  Bytes finish() {
-    Bytes out(info_ ? mbedtls_md_get_size(info_) : 0);
-    if (!ok_ || mbedtls_md_finish(&ctx_, out.data()) != 0) return {};
-    ok_ = false;
-    return out;
-  }
-  bool ok() const { return ok_; }
-
- private:
-  mbedtls_md_context_t ctx_;
-  const mbedtls_md_info_t* info_ = nullptr;
-  bool ok_ = false;
-};
+}
 
 Bytes digestOf(mbedtls_md_type_t type, const uint8_t* bytes, size_t length) {
-  Hash h(type);
-  h.update(bytes, length);
-  return h.finish();
+  std::optional<DigestKind> kind = kindOf(type);
+  return kind ? digestOf(*kind, bytes, length) : Bytes();
 }
 
 bool cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
@@ -570,8 +558,12 @@ struct Section {
 
 // The chunked digest: every 1 MiB chunk of each section hashed as
 // 0xa5, its length and its bytes; then 0x5a, the chunk count and those digests.
+// One thread: the whole-file sums take the other (checkPackageFile).
 bool chunkedDigest(const ByteSource& source, const Section (&sections)[3], mbedtls_md_type_t md, Bytes& out,
                    const std::atomic<bool>* cancel) {
+  std::optional<DigestKind> found = kindOf(md);
+  if (!found) return false;
+  DigestKind kind = *found;
   Bytes chunkDigests;
   uint32_t chunks = 0;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReadBlock]);
@@ -586,27 +578,13 @@ bool chunkedDigest(const ByteSource& source, const Section (&sections)[3], mbedt
         if (!source.read(s.offset + done, buffer.get(), count)) return false;
         bytes = buffer.get();
       }
-      // The block's chunks, the second half on a helper thread.
-      size_t n = (count + kChunkSize - 1) / kChunkSize;
-      std::vector<Bytes> digests(n);
-      auto hashChunks = [&digests, bytes, count, md](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-          size_t length = std::min(kChunkSize, count - i * kChunkSize);
-          uint8_t prefix[5] = {0xa5, uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
-          Hash h(md);
-          h.update(prefix, sizeof prefix);
-          h.update(bytes + i * kChunkSize, length);
-          digests[i] = h.finish();
-        }
-      };
-      std::thread helper;
-      try {
-        if (n > 1) helper = std::thread(hashChunks, n / 2, n);
-      } catch (const std::system_error&) {
-      }
-      hashChunks(0, helper.joinable() ? n / 2 : n);
-      if (helper.joinable()) helper.join();
-      for (const Bytes& d : digests) {
+      for (size_t at = 0; at < count; at += kChunkSize) {
+        size_t length = std::min(kChunkSize, count - at);
+        uint8_t prefix[5] = {0xa5, uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
+        Digest h(kind);
+        h.update(prefix, sizeof prefix);
+        h.update(bytes + at, length);
+        Bytes d = h.finish();
         if (d.empty()) return false;
         chunkDigests.insert(chunkDigests.end(), d.begin(), d.end());
         ++chunks;
@@ -615,7 +593,7 @@ bool chunkedDigest(const ByteSource& source, const Section (&sections)[3], mbedt
     }
   }
   uint8_t prefix[5] = {0x5a, uint8_t(chunks), uint8_t(chunks >> 8), uint8_t(chunks >> 16), uint8_t(chunks >> 24)};
-  Hash top(md);
+  Digest top(kind);
   top.update(prefix, sizeof prefix);
   top.update(chunkDigests.data(), chunkDigests.size());
   out = top.finish();
@@ -814,27 +792,43 @@ std::string verifyLine(const VerifyResult& result) {
   return "签名校验：未通过（" + (result.scheme.empty() ? std::string() : result.scheme + "，") + result.reason + "）";
 }
 
-bool computeChecksums(const ByteSource& source, Checksums& out, const std::atomic<bool>* cancel) {
-  Hash md5(MBEDTLS_MD_MD5), sha1(MBEDTLS_MD_SHA1), sha256(MBEDTLS_MD_SHA256);
-  // Each block: a helper hashes its SHA-256 while this thread does MD5 and
-  // SHA-1 (SHA-256 costs about as much as the other two together).
+namespace {
+
+// Hashes the whole source into each of digests, reading it in large blocks.
+bool hashFile(const ByteSource& source, std::initializer_list<Digest*> digests, const std::atomic<bool>* cancel) {
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReadBlock]);
   for (uint64_t done = 0; done < source.size();) {
     if (cancelled(cancel)) return false;
     size_t count = static_cast<size_t>(std::min<uint64_t>(kReadBlock, source.size() - done));
-    const uint8_t* block = buffer.get();
     if (!source.read(done, buffer.get(), count)) return false;
-    std::thread helper;
-    try {
-      helper = std::thread([&sha256, block, count] { sha256.update(block, count); });
-    } catch (const std::system_error&) {
-      sha256.update(block, count);  // no helper: one after the other
-    }
-    md5.update(block, count);
-    sha1.update(block, count);
-    if (helper.joinable()) helper.join();
+    for (Digest* d : digests) d->update(buffer.get(), count);
     done += count;
   }
+  return true;
+}
+
+}  // namespace
+
+bool computeChecksums(const ByteSource& source, Checksums& out, const std::atomic<bool>* cancel,
+                      const std::function<void()>& first) {
+  Digest md5(DigestKind::Md5), sha1(DigestKind::Sha1), sha256(DigestKind::Sha256);
+  // MD5 costs about as much as SHA-1 and SHA-256 together where the
+  // processor has SHA instructions: a helper hashes it, this thread runs
+  // first and then the other two.
+  bool md5Read = false;
+  std::thread helper;
+  try {
+    helper = std::thread([&] { md5Read = hashFile(source, {&md5}, cancel); });
+  } catch (const std::system_error&) {
+  }
+  if (first) first();
+  bool read = hashFile(source, {&sha1, &sha256}, cancel);
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    md5Read = hashFile(source, {&md5}, cancel);  // no helper: one after the other
+  }
+  if (!read || !md5Read) return false;
   Bytes a = md5.finish(), b = sha1.finish(), c = sha256.finish();
   if (a.empty() || b.empty() || c.empty()) return false;
   out = {hex(a.data(), a.size()), hex(b.data(), b.size()), hex(c.data(), c.size())};

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,9 +68,12 @@ std::string verifyLine(const VerifyResult& result);
 struct Checksums {
   std::string md5, sha1, sha256;  // lowercase hex
 };
-// The whole source read once in large blocks; false when it cannot be read
-// or was cancelled.
-bool computeChecksums(const ByteSource& source, Checksums& out, const std::atomic<bool>* cancel = nullptr);
+// The whole source read in large blocks, on the calling thread and one
+// helper; first, when given, runs on the calling thread while the helper
+// starts hashing (so other work shares the two threads). False when the
+// source cannot be read or the work was cancelled.
+bool computeChecksums(const ByteSource& source, Checksums& out, const std::atomic<bool>* cancel = nullptr,
+                      const std::function<void()>& first = {});
 
 }  // namespace vantaro
 

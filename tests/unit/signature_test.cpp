@@ -6,6 +6,7 @@
 
 #include "chunk_builder.h"
 #include "package/apk_archive.h"
+#include "package/digest.h"
 #include "package/signature.h"
 #include "package/signing_block.h"
 
@@ -121,8 +122,44 @@ TEST(Signature, UnsignedPackageAndChecksums) {
   EXPECT_EQ(sums.md5, "c43d8988a8ac537e7eccfa6dca62ef3a");
   EXPECT_EQ(sums.sha1, "b882009893286c6b6504de7ffa26954e8df02e55");
   EXPECT_EQ(sums.sha256, "b7e083ab0cd24206c7ac8f834c95713474905eba52929b0cc105d5567af52ab3");
+  // The same with other work on the calling thread first.
+  Checksums again;
+  bool ran = false;
+  ASSERT_TRUE(computeChecksums(*file, again, nullptr, [&] { ran = true; }));
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(again.md5 + again.sha1 + again.sha256, sums.md5 + sums.sha1 + sums.sha256);
   std::atomic<bool> cancel{true};
   EXPECT_FALSE(computeChecksums(*file, sums, &cancel));
+}
+
+// Every hash the platform's library provides, whole and fed in pieces.
+TEST(Signature, DigestsKnownAnswers) {
+  const std::pair<DigestKind, const char*> cases[] = {
+      {DigestKind::Md5, "900150983cd24fb0d6963f7d28e17f72"},
+      {DigestKind::Sha1, "a9993e364706816aba3e25717850c26c9cd0d89d"},
+      {DigestKind::Sha224, "23097d223405d8228642a477bda255b32aadbce4bda0b3f7e36c9da7"},
+      {DigestKind::Sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {DigestKind::Sha384,
+       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+      {DigestKind::Sha512,
+       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+       "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+  };
+  auto hexOf = [](const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (uint8_t b : bytes) out += "0123456789abcdef"[b >> 4], out += "0123456789abcdef"[b & 15];
+    return out;
+  };
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  for (const auto& [kind, expected] : cases) {
+    EXPECT_EQ(hexOf(digestOf(kind, abc, 3)), expected);
+    Digest pieces(kind);
+    pieces.update(abc, 1);
+    pieces.update(abc + 1, 0);
+    pieces.update(abc + 1, 2);
+    EXPECT_EQ(hexOf(pieces.finish()), expected);
+    EXPECT_TRUE(pieces.finish().empty());  // spent
+  }
 }
 
 // ---------------------------------------------------------------- hostile blocks
