@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <system_error>
 
 #include "app/dialogs.h"
@@ -14,6 +15,7 @@
 #include "app/web_links.h"
 #include "base/file.h"
 #include "device/command_line.h"
+#include "device/current_device.h"
 #include "install/system.h"
 #include "package/file_size.h"
 #include "package/loader.h"
@@ -65,6 +67,20 @@ constexpr int kAccentIds[] = {kCreditLine, 1015, 1014, 1012, 1013};
 
 const char* const kToolMissingBoxText =
     "【Vantaro】组件丢失：没有找到 adb.exe。\n\n现在从 Google 下载它吗？（以后也可以在“更多设置”中单击“一键修复”）";
+
+// Where the file's name starts in a GBK path: after the last separator that
+// is not the second byte of a double-byte character.
+size_t NameStart(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(path[i]);
+    if (byte >= 0x81 && i + 1 < path.size())
+      ++i;
+    else if (byte == '\\' || byte == '/')
+      start = i + 1;
+  }
+  return start;
+}
 
 }  // namespace
 
@@ -154,7 +170,10 @@ bool MainWindow::onInitDialog() {
   ui::setWindowText(item(kCreditLine), std::string(kMakerDomain) + " 出品");
 
   buildInitialSections(*this);
-  if (!commandLine_.empty()) openPackage(commandLine_, false);
+  if (queue_.size() > 1)
+    takeFiles(std::move(queue_));
+  else if (!commandLine_.empty())
+    openPackage(commandLine_, false);
   // After the window has appeared, so that the box stands in front of it.
   post([this] { warnIfToolMissing(); });
   return true;
@@ -231,7 +250,7 @@ void MainWindow::finishSignatureCheck(unsigned generation, SignatureCheck check)
   pendingSignatureSection_ = kReportRoot;
   if (installAfterCheck_) {
     installAfterCheck_ = false;
-    onInstall();
+    installCurrent();
   }
 }
 
@@ -339,23 +358,40 @@ void MainWindow::ShowMessage(const std::string& text, StatusKind kind) {
 // ------------------------------------------------------------------ install and run
 
 void MainWindow::onInstall() {
+  if (queueRunning_) return;  // the queue is being installed
+  if (queue_.size() > 1 && installIdle_) {
+    queueRunning_ = true;
+    queueNext_ = 0;
+    queueOutcomes_.clear();
+    queuePhone_.clear();
+    installNextQueued();
+    return;
+  }
+  installCurrent();
+}
+
+void MainWindow::installCurrent() {
+  const std::string prefix = queueRunning_ ? CounterPrefix(queueNext_ + 1, queue_.size()) : std::string();
   if (!package_.analysisOk) {
-    setMessage(refusal_, StatusKind::Error);
+    setMessage(prefix + refusal_, StatusKind::Error);
+    if (queueRunning_) post([this, text = std::string(refusal_)] { finishQueued(false, text, std::string()); });
     return;
   }
   if (!installIdle_) return;  // a job is running
   // Still checking: the install goes on when the check is done.
   if (pendingSignatureSection_ != kReportRoot) {
     installAfterCheck_ = true;
-    setMessage("正在校验签名，校验完成后开始安装", StatusKind::Progress);
+    setMessage(prefix + "正在校验签名，校验完成后开始安装", StatusKind::Progress);
     return;
   }
   // A signature that does not verify: the user decides.
   if (package_.signatureCheck && package_.signatureCheck->verify.status == VerifyResult::Status::Failed) {
     std::string text = "这个安装包的" + verifyLine(package_.signatureCheck->verify) +
                         "。\n它可能被改动过，安装后可能无法运行或不安全。\n\n仍然要安装吗？";
-    if (MessageBoxW(handle(), ui::toWide(text).c_str(), L"Vantaro", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) != IDOK)
+    if (MessageBoxW(handle(), ui::toWide(text).c_str(), L"Vantaro", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) != IDOK) {
+      if (queueRunning_) post([this] { finishQueued(false, "签名校验未通过，已跳过", std::string()); });
       return;
+    }
   }
   if (installThread_.joinable()) installThread_.join();  // the last job, ended
 
@@ -368,19 +404,78 @@ void MainWindow::onInstall() {
   request.sdBoxTicked = sdCard_.checked();
   installIdle_ = false;
   try {
-    installThread_ = std::thread(&MainWindow::InstallWorker, std::ref(*this), std::move(request));
+    installThread_ = std::thread(&MainWindow::InstallWorker, std::ref(*this), std::move(request), prefix,
+                                 queueRunning_ ? queuePhone_ : std::string());
   } catch (const std::system_error&) {
     installIdle_ = true;
-    setMessage(kPipeFailedText, StatusKind::Error);
+    setMessage(prefix + kPipeFailedText, StatusKind::Error);
+    if (queueRunning_) post([this] { finishQueued(false, kPipeFailedText, std::string()); });
   }
 }
 
-void MainWindow::InstallWorker(MainWindow& window, InstallRequest request) {
+void MainWindow::InstallWorker(MainWindow& window, InstallRequest request, std::string prefix, std::string phone) {
   InstallServices services;
   services.bridge = window.bridge_;
   services.chooser = ChooseTargetDevice;
-  InstallPackage(request, services, window);
+  // The queue asks for the phone once: the one chosen for an earlier
+  // package is taken again.
+  std::string chosen;
+  const DeviceBridge& bridge = services.bridge;
+  services.resolveDevice = [&bridge, &chosen, &phone] {
+    if (!phone.empty()) {
+      CurrentDevice::Set(phone);
+      return ResolveResult::Chosen;
+    }
+    ResolveResult resolved = ResolveTargetDevice(bridge, ChooseTargetDevice);
+    if (resolved == ResolveResult::Chosen) chosen = CurrentDevice::Get();
+    return resolved;
+  };
+  CountedLine line(window, prefix);
+  bool ok = InstallPackage(request, services, line);
   window.installIdle_ = true;
+  // The queue goes on on the window's thread, after this text is shown.
+  if (!prefix.empty())
+    window.post([&window, ok, text = line.last(), chosen] { window.finishQueued(ok, text, chosen); });
+}
+
+void MainWindow::installNextQueued() {
+  if (queueNext_ >= queue_.size()) {
+    showQueueSummary();
+    return;
+  }
+  openWithSize(queue_[queueNext_]);
+  installCurrent();
+}
+
+void MainWindow::finishQueued(bool ok, const std::string& text, const std::string& phone) {
+  if (!queueRunning_) return;
+  if (!phone.empty()) queuePhone_ = phone;
+  queueOutcomes_.push_back({queue_[queueNext_], text, ok});
+  ++queueNext_;
+  installNextQueued();
+}
+
+void MainWindow::showQueueSummary() {
+  queueRunning_ = false;
+  size_t succeeded = 0;
+  for (const QueueOutcome& outcome : queueOutcomes_) succeeded += outcome.ok;
+  const size_t failed = queueOutcomes_.size() - succeeded;
+  std::string text = "【批量安装结束】" + std::to_string(succeeded) + " 个成功";
+  if (failed) text += "，" + std::to_string(failed) + " 个失败";
+  text += "，详见下方“安装结果”";
+  setMessage(text, failed ? StatusKind::Error : StatusKind::Success);
+  // Below the last package's report, one line a package, in order.
+  ReportItem section = insertReportItem(kReportRoot, "安装结果", failed ? kImageWarning : kImageTick);
+  for (size_t i = 0; i < queueOutcomes_.size(); ++i) {
+    const QueueOutcome& outcome = queueOutcomes_[i];
+    const std::string name = outcome.path.substr(NameStart(outcome.path));
+    insertReportItem(section,
+                     CounterPrefix(i + 1, queueOutcomes_.size()) + (outcome.ok ? "成功  " : "失败  ") + name + "  " +
+                         outcome.text,
+                     kImageNone);
+  }
+  expandReportItem(section);
+  SendMessageW(tree_.handle(), TVM_ENSUREVISIBLE, 0, static_cast<LPARAM>(section));
 }
 
 void MainWindow::onRunNow() {
@@ -406,34 +501,72 @@ void MainWindow::RunWorker(MainWindow& window, LaunchRequest request) {
 
 LRESULT MainWindow::onDropFiles(WPARAM wParam, LPARAM) {
   auto drop = reinterpret_cast<HDROP>(wParam);
-  // The first name only, however long it is.
-  std::wstring name(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
-  UINT length = name.empty() ? 0 : DragQueryFileW(drop, 0, name.data(), static_cast<UINT>(name.size() + 1));
+  // Every file dropped, however long its name; folders and names that are
+  // gone are left out.
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+    UINT length = name.empty() ? 0 : DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size() + 1));
+    if (length == 0 || length > name.size()) continue;
+    name.resize(length);
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    paths.push_back(PathFromWide(name));
+  }
   DragFinish(drop);
-  if (length == 0 || length > name.size()) return 0;
-  name.resize(length);
-  DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  takeFiles(std::move(paths));
+  return 0;
+}
 
-  std::string path = PathFromWide(name);
+void MainWindow::takeFiles(std::vector<std::string> paths) {
+  if (paths.empty()) return;
+  if (queueRunning_) {
+    // The queue being installed takes them after its own.
+    queue_.insert(queue_.end(), paths.begin(), paths.end());
+    return;
+  }
+  if (paths.size() == 1) {
+    queue_.clear();
+    openWithSize(paths.front());
+    return;
+  }
+  queue_ = std::move(paths);
+  openWithSize(queue_.front());
+  if (package_.analysisOk)
+    setMessage("已加入 " + std::to_string(queue_.size()) + " 个安装包，单击【安装】依次安装", StatusKind::Progress);
+}
+
+void MainWindow::openWithSize(const std::string& path) {
   int64_t size = fileLength(path);
   if (size < 0) {
     // Unreadable: the loader says so.
     openPackage(path, false);
-    return 0;
+    return;
   }
   package_.fileSize = size;
   setText(kFileSizeField, formatFileSize(size));
   openPackage(path, true);
-  return 0;
 }
 
 LRESULT MainWindow::onHandOver(WPARAM, LPARAM) {
   // Taken once: a later message without a new path finds the buffer empty.
   std::wstring taken = handOver_.Take();
   if (taken.empty()) return 0;
-  std::string path = PathFromWide(taken);
-  if (IsExistingFile(path)) openPackage(path, false);
+  // Several files come one a line (no file name holds a line break).
+  std::vector<std::string> paths;
+  for (size_t start = 0; start <= taken.size();) {
+    size_t end = std::min(taken.find(L'\n', start), taken.size());
+    std::string path = PathFromWide(std::wstring_view(taken).substr(start, end - start));
+    if (!path.empty() && IsExistingFile(path)) paths.push_back(path);
+    start = end + 1;
+  }
+  if (paths.size() == 1 && !queueRunning_) {
+    queue_.clear();
+    openPackage(paths.front(), false);
+  } else {
+    takeFiles(std::move(paths));
+  }
   return 0;
 }
 
@@ -442,7 +575,7 @@ LRESULT MainWindow::onHandOver(WPARAM, LPARAM) {
 void MainWindow::onExit() { SendMessageW(handle(), WM_CLOSE, 0, 0); }
 
 LRESULT MainWindow::onClose(WPARAM, LPARAM) {
-  if (!installIdle_) {
+  if (!installIdle_ || queueRunning_) {
     // The job is copying to the phone and removes its temporary copy when
     // it ends: the window waits for it.
     setMessage(kCloseWhileInstallingText, StatusKind::Progress);

@@ -51,11 +51,21 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
 
   const PackageInfo& package() const { return package_; }
   bool installIdle() const { return installIdle_; }
+  // Before the window is shown: the several packages the program was
+  // started with, installed in turn by Install (the first one is shown).
+  void QueueAtStart(std::vector<std::string> paths) { queue_ = std::move(paths); }
+  // The packages Install installs in turn; empty or one: the shown package.
+  const std::vector<std::string>& queue() const { return queue_; }
 
  private:
   bool onInitDialog() override;
   void bindControls();
   void openPackage(const std::string& path, bool sizeShown);
+  // A file the shell gave (dropped or queued): opened with its size shown.
+  void openWithSize(const std::string& path);
+  // Files that came together (dropped, handed over): one opens as before;
+  // several become the queue, or join the one being installed.
+  void takeFiles(std::vector<std::string> paths);
   void warnIfToolMissing();
 
   // The SDK scan of the code, on a worker: started after a load has shown
@@ -83,7 +93,20 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   // MessageLine: from any thread; other threads' texts are posted to ours.
   void ShowMessage(const std::string& text, StatusKind kind) override;
 
-  static void InstallWorker(MainWindow& window, InstallRequest request);
+  // prefix: "(2/5) " before every text while the queue is installed.
+  // phone: the serial the queue chose for an earlier package (empty: asked
+  // for as usual).
+  static void InstallWorker(MainWindow& window, InstallRequest request, std::string prefix, std::string phone);
+
+  // The queue, installed one package after the other: each is opened (the
+  // window shows it), installed as Install installs the shown package, and
+  // its outcome kept; at the end the message line counts them and the
+  // report lists each.
+  void installCurrent();
+  void installNextQueued();
+  // phone: the serial chosen for this package, when one was asked for.
+  void finishQueued(bool ok, const std::string& text, const std::string& phone);
+  void showQueueSummary();
   static void RunWorker(MainWindow& window, LaunchRequest request);
 
   void onInstall();
@@ -131,6 +154,17 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   std::atomic<bool> installIdle_{true};
   std::thread installThread_;
   std::atomic<bool> runIdle_{true};
+
+  struct QueueOutcome {
+    std::string path;
+    std::string text;  // the install's last text
+    bool ok;
+  };
+  std::vector<std::string> queue_;
+  bool queueRunning_ = false;
+  size_t queueNext_ = 0;  // the one being installed, while queueRunning_
+  std::vector<QueueOutcome> queueOutcomes_;
+  std::string queuePhone_;  // the phone the queue installs on, once chosen
   std::thread runThread_;
 
   skin::FrameSkin frame_;

@@ -79,22 +79,6 @@ int dryRun(const std::string& serialOption, const PackageInfo& info, const Devic
 
 namespace {
 
-// Messages of one install among several: "(2/5) SERIAL " before each.
-class CountedLine : public MessageLine {
- public:
-  CountedLine(MessageLine& line, std::string prefix) : line_(line), prefix_(std::move(prefix)) {}
-  void ShowMessage(const std::string& text, StatusKind kind) override {
-    line_.ShowMessage(prefix_ + text, kind);
-    last_ = text;
-  }
-  const std::string& last() const { return last_; }
-
- private:
-  MessageLine& line_;
-  std::string prefix_;
-  std::string last_;
-};
-
 // One file on the phone named by serialOption (empty: as the window
 // resolves it); true on success.
 bool installOne(const InstallOptions& options, const std::string& file, const std::string& serialOption,
@@ -167,7 +151,7 @@ int runInstall(const InstallOptions& options) {
   const size_t total = options.files.size() * phones.size();
   for (const std::string& file : options.files) {
     for (const std::string& phone : phones) {
-      std::string counter = "(" + std::to_string(outcomes.size() + 1) + "/" + std::to_string(total) + ") ";
+      std::string counter = CounterPrefix(outcomes.size() + 1, total);
       CountedLine counted(line, counter + (phone.empty() ? std::string() : utf8ToGbk(phone) + " "));
       bool ok = installOne(options, file, phone, counted);
       outcomes.push_back({phone, file, counted.last(), ok});

@@ -44,6 +44,10 @@ InstallRequest InstallRequest::Essentials(const std::string& path) {
   return request;
 }
 
+std::string CounterPrefix(size_t number, size_t total) {
+  return "(" + std::to_string(number) + "/" + std::to_string(total) + ") ";
+}
+
 std::string TemporaryCopyName(const std::tm& time) {
   char name[96];
   std::snprintf(name, sizeof name, "%d%02d%02d%d%02d%02d", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,

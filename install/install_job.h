@@ -23,6 +23,27 @@ class MessageLine {
   ~MessageLine() = default;
 };
 
+// The texts of one install among several, each with the same prefix before
+// it ("(2/5) ", a phone's serial); keeps the last text unprefixed, for the
+// summary at the end.
+class CountedLine : public MessageLine {
+ public:
+  CountedLine(MessageLine& line, std::string prefix) : line_(line), prefix_(std::move(prefix)) {}
+  void ShowMessage(const std::string& text, StatusKind kind) override {
+    line_.ShowMessage(prefix_ + text, kind);
+    last_ = text;
+  }
+  const std::string& last() const { return last_; }
+
+ private:
+  MessageLine& line_;
+  std::string prefix_;
+  std::string last_;
+};
+
+// "(number/total) ", the counter before the texts of one install of several.
+std::string CounterPrefix(size_t number, size_t total);
+
 // What the job needs from the system; tests replace any part of it.
 struct InstallServices {
   DeviceBridge bridge;

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <set>
 #include <thread>
 
+#include "app/installer_app.h"
 #include "app/main_window.h"
 #include "app/shared_path.h"
 #include "app/web_links.h"
@@ -202,19 +204,85 @@ TEST_F(WindowInProcess, InstallWithoutPackageReportsItFromTheWorker) {
   EXPECT_TRUE(window->installIdle());
 }
 
-TEST_F(WindowInProcess, OnlyTheFirstDroppedFileOpensAndFoldersAreIgnored) {
+// Several dropped packages: the first is shown and all three are queued;
+// Install then installs them in order on the phone, each shown while it is
+// installed and counted on the message line, and the report sums them up.
+TEST_F(WindowInProcess, DroppedPackagesInstallInOrderAndAreSummedUp) {
+  ASSERT_TRUE(CopyFileW(ui::toWide(test::NativePath(FAKE_ADB_PATH)).c_str(), ui::toWide(folder.path() + "adb.exe").c_str(),
+                        FALSE));
+  test::FakeAdb adb(test::DeviceListingRule({"SER1"}) +
+                    "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [30]\\r\\n\n"
+                    "match -s SER1 install *\ndelay 300\nout Success\\r\\n\n");
   std::string fixtures = test::NativePath(VANTARO_FIXTURE_DIR "/apk/");
-  drop({fixtures + "sample.apk", fixtures + "demo.apk", fixtures + "ads.apk"});
+  const std::vector<std::string> names{"sample.apk", "demo.apk", "ads.apk"};
+  drop({fixtures + names[0], folder.path(), fixtures + names[1], fixtures + names[2]});
   EXPECT_EQ(window->package().packageName, "org.fixture.sample");
-  EXPECT_EQ(window->package().fileSize, 3965);
   EXPECT_EQ(text(1025), "3.87 KB");
-  EXPECT_EQ(roots().size(), 5u);  // permissions, advertising, analytics, compatibility, signature
+  EXPECT_EQ(window->queue().size(), 3u);
+  EXPECT_EQ(text(1000), "已加入 3 个安装包，单击【安装】依次安装");
 
-  drop({folder.path()});
-  drop({fixtures + "missing.apk", fixtures + "demo.apk"});
-  EXPECT_EQ(window->package().packageName, "org.fixture.sample");
-  EXPECT_EQ(text(1032), "样例应用");
-  EXPECT_EQ(text(1000), "样例应用就绪");
+  SendMessageW(window->handle(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+  // Each text of the message line, with the label shown beside it.
+  std::vector<std::pair<std::string, std::string>> seen;
+  for (ULONGLONG end = GetTickCount64() + 60000;
+       GetTickCount64() < end && text(1000).rfind("【批量安装结束】", 0) != 0;) {
+    Sleep(5);
+    pump();
+    std::pair<std::string, std::string> now{text(1000), text(1032)};
+    if (seen.empty() || seen.back() != now) seen.push_back(now);
+  }
+  const std::string done = "【批量安装结束】3 个成功，详见下方“安装结果”";
+  ASSERT_EQ(text(1000), done);
+  const std::string success = "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用";
+  const std::vector<std::pair<std::string, std::string>> wanted{{"(1/3) 安装中,请稍等...", "样例应用"},
+                                                                {"(2/3) 安装中,请稍等...", "演示工具"},
+                                                                {"(3/3) 安装中,请稍等...", "天气&日历"}};
+  for (const auto& pair : wanted)
+    EXPECT_NE(std::find(seen.begin(), seen.end(), pair), seen.end()) << pair.first << " / " << pair.second;
+
+  // One adb at a time, the packages in the order dropped.
+  std::vector<std::string> sent = adb.Sent();
+  ASSERT_EQ(sent.size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(sent[i].substr(0, sent[i].find(' ', 8)), "install " + std::to_string(fileLength(fixtures + names[i])));
+  std::vector<std::pair<std::string, int>> sections = roots();
+  ASSERT_FALSE(sections.empty());
+  EXPECT_EQ(sections.back().first, "安装结果");
+  HWND tree = window->item(1001);
+  auto last = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_LASTVISIBLE, 0);
+  std::vector<std::string> lines;
+  for (auto item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
+                                SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, last));
+       item; item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, item)) {
+    wchar_t buffer[256] = {};
+    TVITEMW data{};
+    data.mask = TVIF_TEXT;
+    data.hItem = reinterpret_cast<HTREEITEM>(item);
+    data.pszText = buffer;
+    data.cchTextMax = 256;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+    lines.push_back(ui::fromWide(buffer));
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"(1/3) 成功  sample.apk  " + success, "(2/3) 成功  demo.apk  " + success,
+                                             "(3/3) 成功  ads.apk  " + success}));
+
+  // One file dropped afterwards: the queue is gone, Install is the shown
+  // package's alone.
+  drop({fixtures + "demo.apk"});
+  EXPECT_TRUE(window->queue().empty());
+  EXPECT_EQ(text(1000), "演示工具就绪");
+}
+
+// A command line names one file however it is written, or several.
+TEST(StartFiles, OneFileWithSpacesOrSeveralFiles) {
+  std::wstring fixtures = ui::toWide(test::NativePath(VANTARO_FIXTURE_DIR "/apk/"));
+  const std::wstring spaced = fixtures + L"\u6f14\u793a v2.5.1.apk";
+  EXPECT_EQ(StartFiles(L"  " + spaced + L" "), std::vector<std::wstring>{spaced});
+  EXPECT_EQ(StartFiles(L"\"" + spaced + L"\""), std::vector<std::wstring>{L"\"" + spaced + L"\""});
+  EXPECT_EQ(StartFiles(L"\"" + spaced + L"\" " + fixtures + L"demo.apk \"" + fixtures + L"missing.apk\""),
+            (std::vector<std::wstring>{spaced, fixtures + L"demo.apk"}));
+  EXPECT_EQ(StartFiles(fixtures + L"missing.apk"), std::vector<std::wstring>{fixtures + L"missing.apk"});
+  EXPECT_TRUE(StartFiles(L"  ").empty());
 }
 
 // A dropped bundle opens as a dropped package does, with the bundle's size;
@@ -246,7 +314,7 @@ TEST_F(WindowInProcess, DroppedBundlesOpenAndAnEncryptedApkmIsNamedAtInstall) {
 
 // A handed-over path opens once: a later message that brings no path of its
 // own leaves the window as it is. Two starts at once both arrive, in turn;
-// a name with a character GBK lacks opens as it is.
+// a name with a character GBK lacks opens as it is; several files queue.
 TEST_F(WindowInProcess, EachHandedOverPathOpensOnceAndInTurn) {
   std::string fixtures = test::NativePath(VANTARO_FIXTURE_DIR "/apk/");
   SharedPathBuffer start(kHandOverName);
@@ -280,6 +348,13 @@ TEST_F(WindowInProcess, EachHandedOverPathOpensOnceAndInTurn) {
   drop({wideToGbkPath(std::u16string(joerg.begin(), joerg.end()))});
   EXPECT_EQ(window->package().packageName, "org.fixture.demo");
   EXPECT_EQ(text(1025), "3.70 KB");
+
+  // A start with several files hands them over one a line: they are queued,
+  // the first shown.
+  ASSERT_TRUE(start.HandOver(ui::toWide(fixtures + "sample.apk") + L"\n" + joerg + L"\n" +
+                                 ui::toWide(fixtures + "missing.apk"), tell()));
+  EXPECT_EQ(answerHandOvers(1, 5000), std::vector<std::string>{"org.fixture.sample"});
+  EXPECT_EQ(window->queue().size(), 2u);
 }
 
 }  // namespace
