@@ -68,20 +68,6 @@ constexpr int kAccentIds[] = {kCreditLine, 1015, 1014, 1012, 1013};
 const char* const kToolMissingBoxText =
     "【Vantaro】组件丢失：没有找到 adb.exe。\n\n现在从 Google 下载它吗？（以后也可以在“更多设置”中单击“一键修复”）";
 
-// Where the file's name starts in a GBK path: after the last separator that
-// is not the second byte of a double-byte character.
-size_t NameStart(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(path[i]);
-    if (byte >= 0x81 && i + 1 < path.size())
-      ++i;
-    else if (byte == '\\' || byte == '/')
-      start = i + 1;
-  }
-  return start;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(std::string commandLine, std::string programFolder, SharedPathBuffer& handOver)
@@ -468,7 +454,7 @@ void MainWindow::showQueueSummary() {
   ReportItem section = insertReportItem(kReportRoot, "安装结果", failed ? kImageWarning : kImageTick);
   for (size_t i = 0; i < queueOutcomes_.size(); ++i) {
     const QueueOutcome& outcome = queueOutcomes_[i];
-    const std::string name = outcome.path.substr(NameStart(outcome.path));
+    const std::string name = gbkFileName(outcome.path);
     insertReportItem(section,
                      CounterPrefix(i + 1, queueOutcomes_.size()) + (outcome.ok ? "成功  " : "失败  ") + name + "  " +
                          outcome.text,

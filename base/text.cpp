@@ -268,4 +268,15 @@ int compareNoCase(std::string_view a, std::string_view b) {
   return 0;
 }
 
+std::string gbkFileName(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (isGbkLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size())
+      ++i;
+    else if (path[i] == '\\' || path[i] == '/')
+      start = i + 1;
+  }
+  return path.substr(start);
+}
+
 }  // namespace vantaro

@@ -52,4 +52,8 @@ inline bool equalsNoCase(std::string_view a, std::string_view b) {
 // True when byte c starts a double-byte GBK character.
 inline bool isGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
+// The file name of a GBK path: what follows the last separator that is not
+// the second byte of a double-byte character.
+std::string gbkFileName(const std::string& path);
+
 }  // namespace vantaro

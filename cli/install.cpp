@@ -23,11 +23,6 @@ std::string joined(const std::vector<std::string>& items) {
   return text.empty() ? std::string("未知") : text;
 }
 
-std::string fileNameOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The device listing and the property query are all that reach the phone.
 int dryRun(const std::string& serialOption, const PackageInfo& info, const DeviceBridge& bridge, MessageLine& line) {
   ResolveResult resolved = ResolveDevice(bridge, serialOption);
@@ -37,7 +32,7 @@ int dryRun(const std::string& serialOption, const PackageInfo& info, const Devic
   }
   std::string serial = CurrentDevice::Get();
   if (!info.bundle) {
-    writeGbk(stdout, "将用 install 把整个安装包 " + fileNameOf(info.path) + "（" + formatFileSize(info.fileSize) +
+    writeGbk(stdout, "将用 install 把整个安装包 " + gbkFileName(info.path) + "（" + formatFileSize(info.fileSize) +
                          "）发送到手机 " + serial + "\n");
     return kExitOk;
   }
@@ -163,7 +158,7 @@ int runInstall(const InstallOptions& options) {
   for (const Outcome& outcome : outcomes) {
     writeGbk(stdout, std::string(outcome.ok ? "  成功  " : "  失败  ") +
                          (outcome.phone.empty() ? std::string() : utf8ToGbk(outcome.phone) + "  ") +
-                         fileNameOf(argumentPath(outcome.file)) + "  " + outcome.text + "\n");
+                         gbkFileName(argumentPath(outcome.file)) + "  " + outcome.text + "\n");
   }
   return succeeded == total ? kExitOk : kExitFailed;
 }

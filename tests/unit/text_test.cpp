@@ -61,6 +61,10 @@ TEST(Text, CaseInsensitiveComparisonFoldsOnlyAsciiLetters) {
   EXPECT_TRUE(equalsNoCase("应用.APK", "应用.apk"));
   EXPECT_LT(compareNoCase("abc", "ABD"), 0);
   EXPECT_GT(compareNoCase("abcd", "ABC"), 0);
+  // A trail byte may also be a backslash: 0x81 0x5C is one character of a
+  // file name, no separator.
+  EXPECT_EQ(gbkFileName("D:\\包/a\\\x81\x5C.apk"), "\x81\x5C.apk");
+  EXPECT_EQ(gbkFileName("demo.apk"), "demo.apk");
 }
 
 TEST(FileSize, RendersLikeTheShell) {
