@@ -14,6 +14,7 @@
 #include "app/web_hosts.h"
 #include "app/web_links.h"
 #include "base/file.h"
+#include "base/text.h"
 #include "device/command_line.h"
 #include "device/current_device.h"
 #include "install/system.h"
