@@ -91,7 +91,7 @@ ElfHeaders readElfHeaders(const uint8_t* data, size_t size) {
   out.is64 = table.is64;
   out.machine = table.machine;
   Reader r(data, size, table.bigEndian);
-  if (!r.has(table.offset, uint64_t{table.count} * table.entrySize)) {
+  if (size < (table.is64 ? 64u : 52u) || !r.has(table.offset, uint64_t{table.count} * table.entrySize)) {
     out.status = ElfHeaders::Status::Truncated;
     return out;
   }
