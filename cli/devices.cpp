@@ -64,18 +64,14 @@ DeviceRecord QueryDevice(const DeviceBridge& bridge, const std::string& serial) 
 
 int runDevices(const DevicesOptions& options) {
   DeviceBridge bridge = MakeBridge(options.adb);
-  CapturedOutput listing =
-      bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
+  std::vector<std::string> serials;
   ConsoleMessageLine line;
-  if (listing.status != RunStatus::Started) {
-    ResolveResult failure = listing.status == RunStatus::PipeFailed  ? ResolveResult::PipeFailed
-                            : listing.status == RunStatus::TimedOut ? ResolveResult::TimedOut
-                                                                    : ResolveResult::StartFailed;
+  if (ResolveResult failure = ListReadyDevices(bridge, serials); failure != ResolveResult::Chosen) {
     line.ShowMessage(ResolveFailureText(failure), StatusKind::Error);
     return kExitFailed;
   }
   std::vector<DeviceRecord> devices;
-  for (const std::string& serial : ParseDeviceListing(listing.output)) devices.push_back(QueryDevice(bridge, serial));
+  for (const std::string& serial : serials) devices.push_back(QueryDevice(bridge, serial));
 
   if (options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();

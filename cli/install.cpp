@@ -118,17 +118,12 @@ int runInstall(const InstallOptions& options) {
   ConsoleMessageLine line;
   std::vector<std::string> phones = options.serials;  // UTF-8
   if (options.all) {
-    DeviceBridge bridge = MakeBridge(options.adb);
-    CapturedOutput run =
-        bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
-    ResolveResult failure = run.status == RunStatus::PipeFailed    ? ResolveResult::PipeFailed
-                            : run.status == RunStatus::StartFailed ? ResolveResult::StartFailed
-                            : run.status == RunStatus::TimedOut    ? ResolveResult::TimedOut
-                                                                   : ResolveResult::NoDevice;
-    if (run.status == RunStatus::Started)
-      for (const std::string& serial : ParseDeviceListing(run.output)) phones.push_back(gbkToUtf8(serial));
+    std::vector<std::string> listed;
+    ResolveResult failure = ListReadyDevices(MakeBridge(options.adb), listed);
+    for (const std::string& serial : listed) phones.push_back(gbkToUtf8(serial));
     if (phones.empty()) {
-      line.ShowMessage(ResolveFailureText(failure), StatusKind::Error);
+      line.ShowMessage(ResolveFailureText(failure == ResolveResult::Chosen ? ResolveResult::NoDevice : failure),
+                       StatusKind::Error);
       return kExitFailed;
     }
   }

@@ -6,13 +6,7 @@ find_program(MAKENSIS makensis REQUIRED)
 
 function(vantaro_setup target)
   cmake_parse_arguments(arg "" "VERSION;PROGRAM;CLI;OUTPUT" "" ${ARGN})
-  string(REPLACE "." ";" parts "${arg_VERSION}")
-  list(LENGTH parts count)
-  while(count LESS 4)
-    list(APPEND parts 0)
-    math(EXPR count "${count} + 1")
-  endwhile()
-  list(JOIN parts "." fields)
+  vantaro_version_fields(fields "${arg_VERSION}" ".")
   set(script ${PROJECT_SOURCE_DIR}/res/setup/vantaro.nsi)
   add_custom_command(
     OUTPUT ${arg_OUTPUT}

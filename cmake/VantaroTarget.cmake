@@ -44,3 +44,16 @@ function(vantaro_test_path out path)
     set(${out} "${path}" PARENT_SCOPE)
   endif()
 endfunction()
+
+# vantaro_version_fields(OUT VERSION SEPARATOR): "3.0" as four numbers
+# ("3,0,0,0" or "3.0.0.0"), as version resources and setups want them.
+function(vantaro_version_fields out version separator)
+  string(REPLACE "." ";" parts "${version}")
+  list(LENGTH parts count)
+  while(count LESS 4)
+    list(APPEND parts 0)
+    math(EXPR count "${count} + 1")
+  endwhile()
+  list(JOIN parts "${separator}" fields)
+  set(${out} "${fields}" PARENT_SCOPE)
+endfunction()

@@ -14,13 +14,20 @@ const char* const kNoResponseText = "【错误】手机没有响应，请重新�
 
 std::string ChooseNoDevice(const std::vector<std::string>&) { return std::string(); }
 
-ResolveResult ResolveTargetDevice(const DeviceBridge& bridge, const DeviceChooser& chooser) {
+ResolveResult ListReadyDevices(const DeviceBridge& bridge, std::vector<std::string>& serials) {
+  serials.clear();
   CapturedOutput run =
       bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"devices"}), kListingLimit, bridge.timeouts.listingMs);
   if (run.status == RunStatus::PipeFailed) return ResolveResult::PipeFailed;
   if (run.status == RunStatus::StartFailed) return ResolveResult::StartFailed;
   if (run.status == RunStatus::TimedOut) return ResolveResult::TimedOut;
-  std::vector<std::string> serials = ParseDeviceListing(run.output);
+  serials = ParseDeviceListing(run.output);
+  return ResolveResult::Chosen;
+}
+
+ResolveResult ResolveTargetDevice(const DeviceBridge& bridge, const DeviceChooser& chooser) {
+  std::vector<std::string> serials;
+  if (ResolveResult failure = ListReadyDevices(bridge, serials); failure != ResolveResult::Chosen) return failure;
   if (serials.empty()) return ResolveResult::NoDevice;
   if (serials.size() == 1) {
     CurrentDevice::Set(serials.front());

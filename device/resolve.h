@@ -30,6 +30,11 @@ using DeviceChooser = std::function<std::string(const std::vector<std::string>& 
 // A chooser that chooses nothing.
 std::string ChooseNoDevice(const std::vector<std::string>& serials);
 
+// Runs "%s devices" and gives the ready devices' serials: Chosen when the
+// listing ran (serials may be empty), else PipeFailed, StartFailed or
+// TimedOut.
+ResolveResult ListReadyDevices(const DeviceBridge& bridge, std::vector<std::string>& serials);
+
 // Runs "%s devices" and sets CurrentDevice: to the one ready device, or to
 // the chooser's answer when there are several (empty while it is open).
 // CurrentDevice is unchanged on PipeFailed, StartFailed, NoDevice and
