@@ -62,6 +62,11 @@ host_ends() {  # host_ends NAME: the host process ends by itself, with exit code
 }
 # The tick of check box 1015 (its box starts at 50, 252): dark when set.
 ticked() { local p; p="$(probe pixel "$W" 54 260)"; [ $((16#${p:0:2} + 16#${p:2:2} + 16#${p:4:2})) -lt 400 ] && echo set || echo clear; }
+ticked_as() {  # ticked_as WANT: the box's state once it shows WANT, or after 5 s (a busy machine paints late)
+  local i state
+  for i in $(seq 1 50); do state="$(ticked)"; [ "$state" = "$1" ] && break; sleep 0.1; done
+  echo "$state"
+}
 progress_shown() {  # waits for a progress text in 1030
   local i text
   for i in $(seq 1 100); do
@@ -92,21 +97,19 @@ check "repair offers the missing adb with its terms" "Vantaro|https://developer.
   "$(head -1 <<<"$box" | cut -f2)|$(grep -o 'https://[^ ]*platform-tools' <<<"$box" | head -1)"
 [ -n "$box" ] && probe msgbox-press "${box%%	*}" 7
 sleep 0.5
-check "repair sets the box" set "$(ticked)"
+check "repair sets the box" set "$(ticked_as set)"
 "$wine_env" wine "$host_exe" is-registered && check "repair registers" 0 0 || check "repair registers" 0 1
 check "repair registers the split bundles, not .zip" "Lorimex.xapk Lorimex.apks Lorimex.apkm -" \
   "$(class_default .xapk) $(class_default .apks) $(class_default .apkm) $(class_default .zip)"
 probe click "$W" 1015
-sleep 0.5
-check "clearing the box" clear "$(ticked)"
+check "clearing the box" clear "$(ticked_as clear)"
 "$wine_env" wine "$host_exe" is-registered && check "clearing keeps the association" 0 0 || check "clearing keeps the association" 0 1
 # A copy elsewhere takes the association over; setting the box takes it back.
 mkdir "$work/copy"; cp "$host_exe" "$work/copy/settings-host.exe"
 "$wine_env" wine "$work/copy/settings-host.exe" register
 "$wine_env" wine "$host_exe" is-registered && check "another program path" 1 0 || check "another program path" 1 1
 probe click "$W" 1015
-sleep 0.5
-check "setting the box" set "$(ticked)"
+check "setting the box" set "$(ticked_as set)"
 "$wine_env" wine "$host_exe" is-registered && check "setting the box registers" 0 0 || check "setting the box registers" 0 1
 
 probe click "$W" 1019
