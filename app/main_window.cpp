@@ -252,7 +252,9 @@ void MainWindow::startCodeScan(const std::string& path, FindingSections sections
     job->thread = std::thread([this, state, path, generation, known = std::move(known)]() mutable {
       CodeScanStatus status = CodeScanStatus::Cancelled;
       try {
-        status = scanPackageFile(path, SdkCatalog::Builtin(), known, &state->cancel, CodeScanWorkers());
+        // One thread: the window's scan runs beside the signature check and
+        // what the user does, and must not take every core.
+        status = scanPackageFile(path, SdkCatalog::Builtin(), known, &state->cancel);
       } catch (const std::exception&) {
         status = CodeScanStatus::Incomplete;  // out of memory: what was found stands
       }
