@@ -41,7 +41,8 @@ TEST(QrPairing, AFreshInvitationThatACameraReads) {
   ASSERT_EQ(qr.dark.size(), static_cast<size_t>(qr.width) * qr.width);
   // A Linux program: the Windows build's GUI test reads the dialog's code.
   const std::string zbarimg = "/usr/bin/zbarimg";
-  if (test::PathSeparator() != '/' || !IsExistingFile(zbarimg)) GTEST_SKIP() << "zbarimg is not at hand";
+  if (test::PathSeparator() != '/') return;
+  ASSERT_TRUE(IsExistingFile(zbarimg)) << "scripts/setup installs zbar-tools";
   test::TempFolder folder("qr");
   test::WriteFile(folder.path() + "code.pgm", QrPicture(qr, 3));
   ASSERT_EQ(test::RunForExitCode(zbarimg + " --quiet --raw " + folder.path() + "code.pgm", folder.path() + "out"), 0);
