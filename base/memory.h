@@ -9,6 +9,12 @@
 
 namespace vantaro {
 
+namespace detail {
+// Zero-filled pages of the system's (null when it has none), and their return.
+void* mapZeroed(size_t size);
+void unmap(void* data, size_t size);
+}  // namespace detail
+
 class IndexMemory {
  public:
   IndexMemory() = default;
