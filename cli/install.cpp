@@ -10,6 +10,7 @@
 #include "device/devices.h"
 #include "install/bundle_install.h"
 #include "install/install_job.h"
+#include "install/precheck.h"
 #include "install/system.h"
 #include "package/file_size.h"
 #include "package/signature.h"
@@ -23,33 +24,51 @@ std::string joined(const std::vector<std::string>& items) {
   return text.empty() ? std::string("未知") : text;
 }
 
-// The device listing and the property query are all that reach the phone.
+std::string phoneLine(const std::string& serial, const DeviceSpec& traits) {
+  return "手机 " + serial + "：" +
+         (traits.sdkLevel > 0 ? releaseNameForApiLevel(traits.sdkLevel) + "（API " + std::to_string(traits.sdkLevel) + "）"
+                              : std::string("系统版本未知")) +
+         "，处理器 " + joined(traits.abis) + "，屏幕密度 " +
+         (traits.density > 0 ? std::to_string(traits.density) + "dpi" : std::string("未知")) + "，语言 " +
+         joined(traits.locales) + "\n";
+}
+
+// The device listing and the property queries are all that reach the phone;
+// the checks an install makes before sending run as they would.
 int dryRun(const std::string& serialOption, const PackageInfo& info, const DeviceBridge& bridge, MessageLine& line) {
-  ResolveResult resolved = ResolveDevice(bridge, serialOption);
-  if (resolved != ResolveResult::Chosen) {
-    line.ShowMessage(ResolveFailureText(resolved), StatusKind::Error);
+  auto fail = [&line](const std::string& text) {
+    line.ShowMessage(text, StatusKind::Error);
     return kExitFailed;
-  }
+  };
+  ResolveResult resolved = ResolveDevice(bridge, serialOption);
+  if (resolved != ResolveResult::Chosen) return fail(ResolveFailureText(resolved));
   std::string serial = CurrentDevice::Get();
   if (!info.bundle) {
-    writeGbk(stdout, "将用 install 把整个安装包 " + gbkFileName(info.path) + "（" + formatFileSize(info.fileSize) +
-                         "）发送到手机 " + serial + "\n");
+    InstallFacts facts;
+    ApkArchive archive;
+    if (archive.open(info.path)) facts = ReadInstallFacts(archive);
+    PhoneQuery phone = QueryPhoneProperties(bridge, serial);
+    if (!phone.ok) return fail(phone.failure);
+    writeGbk(stdout, phoneLine(serial, phone.traits));
+    std::string refusal = CompatibilityRefusal(facts, phone.traits);
+    if (!refusal.empty()) return fail(refusal);
+    writeGbk(stdout, std::string("将用 install") + (facts.compat.testOnly ? " -t" : "") + " 把整个安装包 " +
+                         gbkFileName(info.path) + "（" + formatFileSize(info.fileSize) + "）发送到手机 " + serial +
+                         "\n（试运行：没有向手机发送任何文件）\n");
     return kExitOk;
   }
   PhoneQuery phone = QueryPhone(bridge, serial, *info.bundle);
-  if (!phone.ok) {
-    line.ShowMessage(phone.failure, StatusKind::Error);
-    return kExitFailed;
-  }
+  if (!phone.ok) return fail(phone.failure);
   const DeviceSpec& traits = phone.traits;
-  writeGbk(stdout, "手机 " + serial + "：" + releaseNameForApiLevel(traits.sdkLevel) + "（API " +
-                       std::to_string(traits.sdkLevel) + "），处理器 " + joined(traits.abis) + "，屏幕密度 " +
-                       (traits.density > 0 ? std::to_string(traits.density) + "dpi" : std::string("未知")) + "，语言 " +
-                       joined(traits.locales) + "\n");
+  writeGbk(stdout, phoneLine(serial, traits));
   SplitSelection selection = SelectSplits(*info.bundle, traits);
-  if (!selection.ok) {
-    line.ShowMessage(selection.refusal, StatusKind::Error);
-    return kExitFailed;
+  if (!selection.ok) return fail(selection.refusal);
+  {
+    ApkArchive outer;
+    InstallFacts facts;
+    if (outer.open(info.path)) facts = ReadSelectionFacts(outer, *info.bundle, selection);
+    std::string refusal = CompatibilityRefusal(facts, traits);
+    if (!refusal.empty()) return fail(refusal);
   }
   uint64_t total = 0;
   for (const SplitChoice& choice : selection.chosen) total += choice.split->size;

@@ -134,7 +134,7 @@ std::string unreadablePhoneText(const std::string& output) {
 
 }  // namespace
 
-PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, const Bundle& bundle) {
+PhoneQuery QueryPhoneProperties(const DeviceBridge& bridge, const std::string& serial) {
   PhoneQuery query;
   CapturedOutput listing = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "getprop"}),
                                                        kPropertyListingLimit, bridge.timeouts.propertyMs);
@@ -147,8 +147,15 @@ PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, con
     return query;
   }
   query.traits = ParseDeviceSpec(listing.output);
-  if (query.traits.sdkLevel <= 0 && query.traits.abis.empty()) {
-    query.failure = unreadablePhoneText(listing.output);
+  if (query.traits.sdkLevel <= 0 && query.traits.abis.empty()) query.failure = unreadablePhoneText(listing.output);
+  query.ok = true;
+  return query;
+}
+
+PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, const Bundle& bundle) {
+  PhoneQuery query = QueryPhoneProperties(bridge, serial);
+  if (!query.ok || !query.failure.empty()) {
+    query.ok = false;
     return query;
   }
   bool densitySplits = std::any_of(bundle.splits.begin(), bundle.splits.end(),
@@ -160,8 +167,16 @@ PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, con
     // Without an answer the choice falls back to the baseline density.
     if (wm.status == RunStatus::Started) query.traits.density = ParseWmDensity(wm.output);
   }
-  query.ok = true;
   return query;
+}
+
+InstallFacts ReadSelectionFacts(const ApkArchive& outer, const Bundle& bundle, const SplitSelection& selection) {
+  ApkArchive apk;
+  uint64_t inflated = 0;
+  if (selection.chosen.empty() ||
+      !openNestedArchive(outer, selection.chosen.front().split->member, kMaxNestedInflate, inflated, apk))
+    return {};
+  return selection.standalone ? ReadInstallFacts(apk) : ReadInstallFacts(apk, &outer, &bundle);
 }
 
 ExtractResult ExtractMember(const ApkArchive& archive, const ApkArchive::Member& member, const std::string& path) {
@@ -212,15 +227,7 @@ bool InstallBundle(const InstallRequest& request, const InstallServices& service
   if (!phone.ok) return fail(phone.failure);
   SplitSelection selection = SelectSplits(bundle, phone.traits);
   if (!selection.ok) return fail(selection.refusal);
-  // The checks read what goes: a whole APK alone, else the base with the splits.
-  InstallFacts facts;
-  {
-    ApkArchive apk;
-    uint64_t inflated = 0;
-    const BundleSplit& first = *selection.chosen.front().split;
-    if (openNestedArchive(outer, first.member, kMaxNestedInflate, inflated, apk))
-      facts = selection.standalone ? ReadInstallFacts(apk) : ReadInstallFacts(apk, &outer, &bundle);
-  }
+  InstallFacts facts = ReadSelectionFacts(outer, bundle, selection);
   if (!CheckBeforeSending(facts, phone.traits, services, line)) return false;
 
   // The members, found again in this archive, and what they need.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "install/install_job.h"
+#include "install/precheck.h"
 #include "install/split_select.h"
 #include "package/apk_archive.h"
 #include "package/bundle.h"
@@ -31,10 +32,21 @@ struct PhoneQuery {
   std::string failure;  // the Error text when not ok
 };
 
-// "-s SERIAL shell getprop", and "-s SERIAL shell wm density" only when the
-// listing has no screen density and the choice needs one: the bundle has
-// density splits and the phone installs splits (Android 5.0 or later).
+// "-s SERIAL shell getprop": not ok only when adb is missing or the phone
+// does not answer; a listing without usable properties gives empty traits
+// (the sides the phone did not tell are then not checked).
+PhoneQuery QueryPhoneProperties(const DeviceBridge& bridge, const std::string& serial);
+
+// The bundle's query: the property listing must tell the phone's level or
+// processors, and "-s SERIAL shell wm density" follows only when the listing
+// has no screen density and the choice needs one: the bundle has density
+// splits and the phone installs splits (Android 5.0 or later).
 PhoneQuery QueryPhone(const DeviceBridge& bridge, const std::string& serial, const Bundle& bundle);
+
+// What the checks before sending read of a chosen set of splits: a whole APK
+// alone, else the base with the other splits. Not known when the first
+// chosen split cannot be opened.
+InstallFacts ReadSelectionFacts(const ApkArchive& outer, const Bundle& bundle, const SplitSelection& selection);
 
 enum class ExtractResult { Ok, Corrupt, WriteFailed };
 

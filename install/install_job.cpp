@@ -109,11 +109,9 @@ bool InstallStep(const InstallRequest& request, const InstallServices& services,
   // listing); the phone decides about any other file.
   DeviceSpec phone;
   if (facts.known) {
-    CapturedOutput listing = bridge.runner->RunCaptured(ToolCommand(bridge.adbPath, {"-s", serial, "shell", "getprop"}),
-                                                         kPropertyListingLimit, bridge.timeouts.propertyMs);
-    if (listing.status == RunStatus::TimedOut) return fail(kNoResponseText);
-    if (listing.status != RunStatus::Started) return fail(kToolMissingText);
-    phone = ParseDeviceSpec(listing.output);
+    PhoneQuery query = QueryPhoneProperties(bridge, serial);
+    if (!query.ok) return fail(query.failure);
+    phone = query.traits;
   }
   if (!CheckBeforeSending(facts, phone, services, line)) return false;
 

@@ -154,6 +154,21 @@ TEST(Cli, DryRunShowsTheChoiceAndSendsNothing) {
   EXPECT_EQ(run.exitCode, 1) << run.output;
   EXPECT_TRUE(Has(run.output, "Android 5.0")) << run.output;
   EXPECT_EQ(old.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
+
+  // A single package goes through the same checks: compat.apk (target level
+  // 22, test-only) is refused by Android 14 and shown with -t on Android 13.
+  FakeAdb fourteen("match devices\nout SER1\\tdevice\\n\\n\n"
+                   "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [34]\\n[ro.product.cpu.abilist]: [arm64-v8a]\\n\n");
+  run = Cli(fourteen, "install --dry-run " + Fixture("compat.apk"));
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_TRUE(Has(run.output, "Android 14 及以上的手机不安装目标版本低于 Android 6.0（API 23）的应用")) << run.output;
+  FakeAdb thirteen("match devices\nout SER1\\tdevice\\n\\n\n"
+                   "match -s SER1 shell getprop\nout [ro.build.version.sdk]: [33]\\n[ro.product.cpu.abilist]: [arm64-v8a]\\n\n");
+  run = Cli(thirteen, "install --dry-run " + Fixture("compat.apk"));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Has(run.output, "手机 SER1：Android 13（API 33），处理器 arm64-v8a")) << run.output;
+  EXPECT_TRUE(Has(run.output, "将用 install -t 把整个安装包 compat.apk")) << run.output;
+  EXPECT_EQ(thirteen.Log(), (Lines{"devices", "-s SER1 shell getprop"}));
 }
 
 TEST(Cli, RunEndsWithThePhonesAnswer) {
