@@ -130,7 +130,11 @@ nlohmann::ordered_json packageJson(const PackageInfo& info, const RecordingDispl
     signature["verification"] = {{"status", kStatus[static_cast<int>(v.status)]},
                                  {"scheme", v.scheme},
                                  {"failedStep", v.step},
-                                 {"reason", utf8(v.reason)}};
+                                 {"reason", utf8(v.reason)},
+                                 {"v4", v.v4.checked ? nlohmann::ordered_json{{"verified", v.v4.passed},
+                                                                              {"failedStep", v.v4.step},
+                                                                              {"reason", utf8(v.v4.reason)}}
+                                                     : nlohmann::ordered_json(nullptr)}};
     if (check->checksumsOk)
       checksums = {{"md5", check->sums.md5}, {"sha1", check->sums.sha1}, {"sha256", check->sums.sha256}};
   }

@@ -659,6 +659,219 @@ VerifyResult verifySigners(const SchemeBlock& scheme, const char* name,
   return passed(name);
 }
 
+// ---------------------------------------------------------------- v4 check
+
+// A v4 signature file (".idsig" beside the package), little-endian: version
+// 2, the hashing info (algorithm 1 = SHA-256, log2 of the block size 12,
+// salt, the Merkle tree's root hash), the signing info (the package's v2/v3
+// content digest, certificate, additional data, public key, signature
+// algorithm, signature) and optionally the tree itself, levels top first.
+constexpr uint64_t kMaxIdsigSize = 256u << 20;  // a tree is 1/128 of the package
+constexpr size_t kVerityBlock = 4096;
+
+class LittleReader {
+ public:
+  LittleReader(const uint8_t* bytes, size_t length) : at_(bytes), end_(bytes + length) {}
+  bool u32(uint32_t& v) {
+    if (end_ - at_ < 4) return false;
+    v = uint32_t(at_[0]) | uint32_t(at_[1]) << 8 | uint32_t(at_[2]) << 16 | uint32_t(at_[3]) << 24;
+    at_ += 4;
+    return true;
+  }
+  bool u8(uint8_t& v) {
+    if (at_ == end_) return false;
+    v = *at_++;
+    return true;
+  }
+  // A length-prefixed run of bytes, in place.
+  bool bytes(const uint8_t*& p, size_t& length) {
+    uint32_t n = 0;
+    if (!u32(n) || static_cast<size_t>(end_ - at_) < n) return false;
+    p = at_;
+    length = n;
+    at_ += n;
+    return true;
+  }
+  bool done() const { return at_ == end_; }
+
+ private:
+  const uint8_t* at_;
+  const uint8_t* end_;
+};
+
+void appendLittle(Bytes& out, uint64_t v, int width) {
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The fs-verity Merkle tree of the whole source with 4 KiB blocks and
+// SHA-256: each level hashes the blocks of the one below (the last block
+// padded with zeros) until a level fits in one block; the root hash is that
+// block's hash. tree gets the levels top first, each padded to whole blocks.
+bool verityTree(const ByteSource& source, const Bytes& salt, Bytes& root, Bytes& tree, const std::atomic<bool>* cancel) {
+  auto hashBlock = [&salt](const uint8_t* block, Bytes& level) {
+    Digest d(DigestKind::Sha256);
+    if (!salt.empty()) d.update(salt.data(), salt.size());
+    d.update(block, kVerityBlock);
+    Bytes h = d.finish();
+    if (h.size() != 32) return false;
+    level.insert(level.end(), h.begin(), h.end());
+    return true;
+  };
+  std::vector<Bytes> levels(1);
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReadBlock]);
+  for (uint64_t done = 0; done < source.size() || done == 0;) {
+    if (cancelled(cancel)) return false;
+    size_t count = static_cast<size_t>(std::min<uint64_t>(kReadBlock, source.size() - done));
+    if (count && !source.read(done, buffer.get(), count)) return false;
+    size_t padded = (count + kVerityBlock - 1) / kVerityBlock * kVerityBlock;
+    if (padded == 0) padded = kVerityBlock;  // an empty source is one zero block
+    std::memset(buffer.get() + count, 0, padded - count);
+    for (size_t at = 0; at < padded; at += kVerityBlock)
+      if (!hashBlock(buffer.get() + at, levels.back())) return false;
+    done += count;
+    if (count == 0) break;
+  }
+  while (levels.back().size() > kVerityBlock) {
+    Bytes below = levels.back();
+    below.resize((below.size() + kVerityBlock - 1) / kVerityBlock * kVerityBlock, 0);
+    Bytes level;
+    for (size_t at = 0; at < below.size(); at += kVerityBlock)
+      if (!hashBlock(below.data() + at, level)) return false;
+    levels.push_back(std::move(level));
+  }
+  Bytes top = levels.back();
+  top.resize(kVerityBlock, 0);
+  root.clear();
+  if (!hashBlock(top.data(), root)) return false;
+  tree.clear();
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+    tree.insert(tree.end(), level->begin(), level->end());
+    tree.resize((tree.size() + kVerityBlock - 1) / kVerityBlock * kVerityBlock, 0);
+  }
+  return true;
+}
+
+// The content digest a v4 file names: the best of a v2/v3 signer's digests,
+// verity over SHA-512 over SHA-256 (as the signing tools choose it).
+const Bytes* digestForV4(const BlockSigner& signer) {
+  auto grade = [](uint32_t algorithm) {
+    switch (algorithm) {
+      case 0x0421: case 0x0423: case 0x0425: return 3;  // verity chunked SHA-256
+      case kRsaPssSha512: case kRsaPkcs1Sha512: case kEcdsaSha512: return 2;
+      case kRsaPssSha256: case kRsaPkcs1Sha256: case kEcdsaSha256: case kDsaSha256: return 1;
+      default: return 0;
+    }
+  };
+  const Bytes* best = nullptr;
+  int bestGrade = 0;
+  for (const BlockSigner::Digest& d : signer.digests) {
+    if (grade(d.algorithm) > bestGrade) {
+      bestGrade = grade(d.algorithm);
+      best = &d.value;
+    }
+  }
+  return best;
+}
+
+// Checks a v4 file against the package whose v2/v3 signers (already
+// verified) are given: its signature over the signed data, its key and
+// certificate against the package's signer, the content digest it names,
+// the Merkle root over the whole file and, when the file carries it, the tree.
+}  // namespace
+
+VerifyResult verifyV4Signature(const ByteSource& source, const Bytes& file, const BlockSigner& packageSigner,
+                               const std::atomic<bool>* cancel) {
+  LittleReader reader(file.data(), file.size());
+  uint32_t version = 0;
+  const uint8_t *hashing = nullptr, *signing = nullptr, *storedTree = nullptr;
+  size_t hashingLength = 0, signingLength = 0, storedTreeLength = 0;
+  if (!reader.u32(version) || version != 2) return failed("v4", "block", ".idsig 文件的版本无法识别");
+  if (!reader.bytes(hashing, hashingLength) || !reader.bytes(signing, signingLength))
+    return failed("v4", "block", ".idsig 文件不完整");
+  if (!reader.done() && (!reader.bytes(storedTree, storedTreeLength) || !reader.done()))
+    return failed("v4", "block", ".idsig 文件中的哈希树长度不对");
+
+  LittleReader h(hashing, hashingLength);
+  uint32_t hashAlgorithm = 0;
+  uint8_t log2Block = 0;
+  const uint8_t *salt = nullptr, *rootHash = nullptr;
+  size_t saltLength = 0, rootLength = 0;
+  if (!h.u32(hashAlgorithm) || !h.u8(log2Block) || !h.bytes(salt, saltLength) || !h.bytes(rootHash, rootLength))
+    return failed("v4", "block", ".idsig 文件的哈希信息不完整");
+  if (hashAlgorithm != 1 || log2Block != 12 || saltLength > 32 || rootLength != 32)
+    return failed("v4", "algorithm", ".idsig 文件使用了无法校验的哈希方式");
+
+  LittleReader g(signing, signingLength);
+  const uint8_t *apkDigest = nullptr, *certificate = nullptr, *additional = nullptr, *publicKey = nullptr,
+                *signature = nullptr;
+  size_t apkDigestLength = 0, certificateLength = 0, additionalLength = 0, publicKeyLength = 0, signatureLength = 0;
+  uint32_t algorithmId = 0;
+  if (!g.bytes(apkDigest, apkDigestLength) || !g.bytes(certificate, certificateLength) ||
+      !g.bytes(additional, additionalLength) || !g.bytes(publicKey, publicKeyLength) || !g.u32(algorithmId) ||
+      !g.bytes(signature, signatureLength)) {
+    return failed("v4", "block", ".idsig 文件的签名信息不完整");
+  }
+  const Algorithm* algorithm = findAlgorithm(algorithmId);
+  if (!algorithm) {
+    VerifyResult r = failed("v4", "algorithm", ".idsig 文件使用了无法校验的签名算法");
+    r.status = VerifyResult::Status::Unsupported;
+    return r;
+  }
+
+  // The signed data: its own size, the file's size, the hashing info and
+  // the first three fields of the signing info.
+  Bytes signedData;
+  uint64_t signedSize = 4 + 8 + 4 + 1 + (4 + saltLength) + (4 + rootLength) + (4 + apkDigestLength) +
+                        (4 + certificateLength) + (4 + additionalLength);
+  appendLittle(signedData, signedSize, 4);
+  appendLittle(signedData, source.size(), 8);
+  appendLittle(signedData, hashAlgorithm, 4);
+  signedData.push_back(log2Block);
+  for (auto [p, n] : {std::pair{salt, saltLength}, std::pair{rootHash, rootLength}, std::pair{apkDigest, apkDigestLength},
+                      std::pair{certificate, certificateLength}, std::pair{additional, additionalLength}}) {
+    appendLittle(signedData, n, 4);
+    signedData.insert(signedData.end(), p, p + n);
+  }
+  mbedtls_pk_context key;
+  mbedtls_pk_init(&key);
+  std::unique_ptr<mbedtls_pk_context, void (*)(mbedtls_pk_context*)> keyGuard(&key, mbedtls_pk_free);
+  if (mbedtls_pk_parse_public_key(&key, publicKey, publicKeyLength) != 0)
+    return failed("v4", "signature", ".idsig 文件中的公钥无法读取");
+  Bytes hash = digestOf(algorithm->md, signedData.data(), signedData.size());
+  int verified = -1;
+  if (algorithm->pss) {
+    mbedtls_pk_rsassa_pss_options options{algorithm->md, static_cast<int>(hash.size())};
+    verified = mbedtls_pk_verify_ext(MBEDTLS_PK_RSASSA_PSS, &options, &key, algorithm->md, hash.data(), hash.size(),
+                                     signature, signatureLength);
+  } else {
+    verified = mbedtls_pk_verify(&key, algorithm->md, hash.data(), hash.size(), signature, signatureLength);
+  }
+  if (hash.empty() || verified != 0) return failed("v4", "signature", ".idsig 文件的签名与其签名数据不符");
+
+  Certificate cert;
+  if (!cert.parse(certificate, certificateLength)) return failed("v4", "certificate", ".idsig 文件中的证书无法读取");
+  if (cert.crt.pk_raw.len != publicKeyLength || std::memcmp(cert.crt.pk_raw.p, publicKey, publicKeyLength) != 0)
+    return failed("v4", "certificate", ".idsig 文件中的证书与公钥不符");
+  if (packageSigner.certificates.empty() ||
+      Bytes(certificate, certificate + certificateLength) != packageSigner.certificates[0]) {
+    return failed("v4", "certificate", ".idsig 文件的签名者与安装包的签名者不同");
+  }
+  const Bytes* expectedDigest = digestForV4(packageSigner);
+  if (!expectedDigest || Bytes(apkDigest, apkDigest + apkDigestLength) != *expectedDigest)
+    return failed("v4", "digest", ".idsig 文件属于另一个安装包（内容摘要不符）");
+
+  Bytes root, tree;
+  if (!verityTree(source, Bytes(salt, salt + saltLength), root, tree, cancel))
+    return cancelled(cancel) ? cancelledResult() : failed("v4", "digest", "无法读取文件");
+  if (root != Bytes(rootHash, rootHash + rootLength))
+    return failed("v4", "digest", "文件内容与 .idsig 的哈希树不符（文件已被改动）");
+  if (storedTreeLength > 0 && Bytes(storedTree, storedTree + storedTreeLength) != tree)
+    return failed("v4", "digest", ".idsig 文件中的哈希树已损坏");
+  return passed("v4");
+}
+
+namespace {
+
 }  // namespace
 
 std::vector<std::string> SignatureFacts::schemeNames() const {
@@ -721,7 +934,7 @@ SignatureFacts readSignatureFacts(const ApkArchive& archive, const std::string& 
   return facts;
 }
 
-VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>* cancel) {
+VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>* cancel, const std::string& idsigPath) {
   if (!archive.isOpen()) return {};
   const ByteSource& source = *archive.source();
   SigningBlock block = readSigningBlock(source, archive.directoryOffset());
@@ -773,13 +986,36 @@ VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>*
     }
     if (known->second != expected) return failed(name, "digest", "文件内容与签名的摘要不符（文件已被改动）");
   }
-  return passed(name);
+  VerifyResult result = passed(name);
+  int64_t idsigLength = idsigPath.empty() ? -1 : fileLength(idsigPath);
+  if (idsigLength < 0) return result;
+  // A v4 file beside the package: checked too, against the signer the
+  // package itself names.
+  const SchemeBlock* newest = v31 ? v31 : v3 ? v3 : v2;
+  VerifyResult v4;
+  Bytes idsig;
+  ReadOnlyFile file;
+  if (newest->signers.empty()) {
+    v4 = failed("v4", "certificate", "安装包没有可与 .idsig 对照的签名者");
+  } else if (static_cast<uint64_t>(idsigLength) > kMaxIdsigSize) {
+    v4 = failed("v4", "block", ".idsig 文件过大");
+  } else if (idsig.resize(static_cast<size_t>(idsigLength)),
+             !file.open(idsigPath) || !file.readExactly(0, idsig.data(), idsig.size())) {
+    v4 = failed("v4", "block", ".idsig 文件无法读取");
+  } else {
+    v4 = verifyV4Signature(source, idsig, newest->signers[0], cancel);
+  }
+  if (v4.status == VerifyResult::Status::Cancelled) return v4;
+  result.v4 = {true, v4.status == VerifyResult::Status::Passed, v4.step, v4.reason};
+  return result;
 }
 
 std::string verifyLine(const VerifyResult& result) {
   switch (result.status) {
     case VerifyResult::Status::Passed:
-      return "签名校验：通过（" + result.scheme + "）";
+      if (result.v4.checked && !result.v4.passed)
+        return "签名校验：通过（" + result.scheme + "）；v4 签名（.idsig）未通过：" + result.v4.reason;
+      return "签名校验：通过（" + result.scheme + (result.v4.checked ? "，v4 签名（.idsig）也通过" : "") + "）";
     case VerifyResult::Status::Unsigned:
       return "签名校验：未签名";
     case VerifyResult::Status::Cancelled:

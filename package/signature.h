@@ -56,11 +56,30 @@ struct VerifyResult {
   std::string step;
   std::string reason;
   std::string scheme;  // the scheme that was checked: "v3", "v2", "v1"
+  // A v4 .idsig beside a package whose v2/v3 signature holds is checked
+  // too. It decides only incremental installs, so it never changes status
+  // (as apksigner reports it: the package verifies, v4 does not).
+  struct V4 {
+    bool checked = false;
+    bool passed = false;
+    std::string step, reason;  // when it did not pass
+  } v4;
 };
 
 // Checks the newest scheme present (v3/v3.1, else v2, else v1) the way the
-// phone does. cancel, when set, stops it between blocks of the file.
-VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>* cancel = nullptr);
+// phone does; then, when idsigPath (GBK) names a file, that v4 signature the
+// way an incremental install checks it (its signer and content digest must
+// be the package's, its Merkle tree the file's). cancel, when set, stops it
+// between blocks of the file.
+VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>* cancel = nullptr,
+                             const std::string& idsigPath = {});
+
+// The v4 signature file's bytes checked against the package in source
+// whose verified v2/v3 signer is packageSigner (what verifySignature does
+// with an .idsig).
+struct BlockSigner;
+VerifyResult verifyV4Signature(const ByteSource& source, const std::vector<uint8_t>& file,
+                               const BlockSigner& packageSigner, const std::atomic<bool>* cancel = nullptr);
 
 // The one line a report shows for a result: "签名校验：通过" and so on.
 std::string verifyLine(const VerifyResult& result);

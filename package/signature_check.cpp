@@ -11,6 +11,7 @@ SignatureCheck checkPackageFile(const std::string& gbkPath, bool checksums, cons
   auto verify = [&] {
     ApkArchive outer, base;
     const ApkArchive* apk = &outer;
+    std::string idsig = gbkPath + ".idsig";  // a v4 signature belongs to the file beside it, never to a bundle's part
     bool opened = file && outer.open(file);
     if (opened && !outer.contains("AndroidManifest.xml")) {
       BundleResult bundle = readBundle(outer);
@@ -18,10 +19,11 @@ SignatureCheck checkPackageFile(const std::string& gbkPath, bool checksums, cons
         uint64_t inflated = 0;
         opened = openNestedArchive(outer, bundle.bundle.base().member, kMaxNestedInflate, inflated, base);
         apk = &base;
+        idsig.clear();
       }
     }
     if (opened) {
-      check.verify = verifySignature(*apk, cancel);
+      check.verify = verifySignature(*apk, cancel, idsig);
     } else {
       check.verify.status = VerifyResult::Status::Failed;
       check.verify.step = "file";

@@ -1,5 +1,7 @@
 // The signing block and the certificates in it: the bytes as a block on
-// their own, and as a whole package whose signature is read and checked.
+// their own, as a whole package whose signature is read and checked, and
+// as a v4 signature file.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -20,5 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)readSignatureFacts(archive, "", 0);
     (void)verifySignature(archive);
   }
+  // The same bytes as a v4 .idsig for a small package and a signer.
+  static const MemorySource package(std::vector<uint8_t>(10000, 0x5a));
+  BlockSigner signer;
+  signer.digests.push_back({0x0103, std::vector<uint8_t>(32, 1)});
+  signer.certificates.push_back(std::vector<uint8_t>(data, data + std::min<size_t>(size, 64)));
+  (void)verifyV4Signature(package, std::vector<uint8_t>(data, data + size), signer);
   return 0;
 }

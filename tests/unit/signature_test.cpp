@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "chunk_builder.h"
+#include "zip_builder.h"
 #include "package/apk_archive.h"
 #include "package/digest.h"
 #include "package/signature.h"
@@ -105,6 +106,49 @@ TEST(Signature, StrippedNewerSchemeFailsTheOlderOne) {
   EXPECT_EQ(r.status, S::Failed);
   EXPECT_EQ(r.scheme, "v1");
   EXPECT_EQ(r.step, "signature") << r.reason;
+}
+
+// The .idsig beside v4.apk, checked with the package: `apksigner verify -v
+// --min-sdk-version 28 --v4-signature-file` says "Verified using v4 scheme:
+// true" for the fixture and false (the package still verifying by v3) for
+// each damaged copy here, as this check does.
+TEST(Signature, V4FileIsCheckedBesideTheNewerScheme) {
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return test::Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  const test::Bytes apk = read(signedFixture("v4.apk")), idsig = read(signedFixture("v4.apk.idsig"));
+  auto check = [](const test::Bytes& package, const test::Bytes& v4) {
+    test::TempFile file("vantaro-v4-check.apk", package), sidecar("vantaro-v4-check.apk.idsig", v4);
+    ApkArchive archive;
+    EXPECT_TRUE(archive.open(file.path()));
+    return verifySignature(archive, nullptr, file.path() + ".idsig");
+  };
+  VerifyResult good = check(apk, idsig);
+  EXPECT_EQ(good.status, S::Passed);
+  EXPECT_TRUE(good.v4.checked && good.v4.passed) << good.v4.reason;
+  EXPECT_EQ(verifyLine(good), "签名校验：通过（v3，v4 签名（.idsig）也通过）");
+
+  // A byte of the signing block's padding, which no v2/v3 digest covers but
+  // the Merkle tree does; a byte of the v4 signature; a byte of its tree.
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(signedFixture("v4.apk")));
+  test::Bytes padding = apk;
+  padding[static_cast<size_t>(archive.directoryOffset()) - 24 - 100] ^= 1;
+  test::Bytes signature = idsig, tree = idsig;
+  signature[idsig.size() - 4096 - 4 - 1] ^= 1;
+  tree[idsig.size() - 100] ^= 1;
+  for (const auto& [package, v4, step] : {std::tuple{padding, idsig, "digest"}, std::tuple{apk, signature, "signature"},
+                                          std::tuple{apk, tree, "digest"}}) {
+    VerifyResult r = check(package, v4);
+    EXPECT_EQ(r.status, S::Passed) << r.reason;
+    EXPECT_TRUE(r.v4.checked);
+    EXPECT_FALSE(r.v4.passed);
+    EXPECT_EQ(r.v4.step, step) << r.v4.reason;
+  }
+  // Cut short anywhere: refused, never read past.
+  for (size_t length : {size_t{3}, size_t{40}, size_t{60}, idsig.size() - 4097})
+    EXPECT_EQ(check(apk, test::Bytes(idsig.begin(), idsig.begin() + static_cast<ptrdiff_t>(length))).v4.step, "block");
 }
 
 TEST(Signature, UnsignedPackageAndChecksums) {
