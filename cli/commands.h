@@ -37,6 +37,13 @@ struct InstallOptions {
 };
 int runInstall(const InstallOptions& options);
 
+// Checks the signature of each file (a v4 .idsig beside it too); exit code
+// 0 only when every file verified.
+struct VerifyOptions {
+  std::vector<std::string> files;  // UTF-8
+};
+int runVerify(const VerifyOptions& options);
+
 struct ScanOptions {
   std::vector<std::string> folders;  // UTF-8
   int jobs = 0;                      // 0: one per processor

@@ -23,6 +23,12 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--verify", info.verify, vantaro::gbkToUtf8("同时校验签名并计算文件的 MD5、SHA-1、SHA-256"));
   infoCommand->add_option("FILE", info.file, vantaro::gbkToUtf8("要检查的 .apk 文件"))->required();
 
+  VerifyOptions verify;
+  CLI::App* verifyCommand = app.add_subcommand(
+      "verify", vantaro::gbkToUtf8("只校验安装包的签名（旁边有 .idsig 时也校验 v4 签名）；全部通过时退出码为 0"));
+  verifyCommand->add_option("FILE", verify.files, vantaro::gbkToUtf8("要校验的 .apk 文件或拆分安装包，可以有多个"))
+      ->required();
+
   const std::string adbHelp = vantaro::gbkToUtf8("使用的 adb 程序（默认：程序旁的 adb；在 Linux 上其次是 PATH 中的 adb）");
   const std::string serialHelp = vantaro::gbkToUtf8("目标设备的序列号");
   DevicesOptions devices;
@@ -95,6 +101,7 @@ int main(int argc, char** argv) {
   }
 
   if (infoCommand->parsed()) return runInfo(info);
+  if (verifyCommand->parsed()) return runVerify(verify);
   if (devicesCommand->parsed()) return runDevices(devices);
   if (installCommand->parsed()) return runInstall(install);
   if (runCommand->parsed()) return runRun(run);
