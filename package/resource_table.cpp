@@ -66,8 +66,14 @@ class TableReader {
       }
       pos += chunk.size();
     }
-    countLanguages(packages.empty() ? ByteView() : packages.front().chunk,
-                   packages.empty() ? 0 : packages.front().headerSize);
+    // Every package of the table counts: a shared library's package or an
+    // overlay carries translations of its own.
+    std::vector<uint16_t> languages;
+    for (const Package& p : packages) countLanguages(p.chunk, p.headerSize, languages);
+    if (!packages.empty()) {
+      info_.compat.languages = static_cast<int>(languages.size());
+      info_.compat.languageCodes = std::move(languages);
+    }
     for (const Package& p : packages) {
       std::vector<ResourceTypeTable*> targets;
       for (ResourceTypeTable* table : tables()) {
@@ -80,11 +86,10 @@ class TableReader {
   }
 
  private:
-  // The distinct languages of the package's configurations (the default
-  // configuration is none), as the phone lists an application's locales.
-  void countLanguages(ByteView package, uint16_t headerSize) {
-    if (package.size() == 0) return;
-    std::vector<uint16_t> seen;
+  // Adds the distinct languages of a package's configurations to seen (the
+  // default configuration is none), as the phone lists an application's
+  // locales.
+  static void countLanguages(ByteView package, uint16_t headerSize, std::vector<uint16_t>& seen) {
     size_t pos = headerSize;
     for (;;) {
       ByteView chunk;
@@ -99,8 +104,6 @@ class TableReader {
       }
       pos += chunk.size();
     }
-    info_.compat.languages = static_cast<int>(seen.size());
-    info_.compat.languageCodes = std::move(seen);
   }
 
   void readPackage(ByteView package, uint16_t headerSize, const std::vector<ResourceTypeTable*>& targets) {

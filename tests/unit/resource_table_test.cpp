@@ -143,8 +143,17 @@ TEST(ResourceTable, FindsTheApplicationPackageAmongOthers) {
   library.packageChunks.clear();
   library.add(TableBuilder::typeSpec(kString, 1));
   library.add(TableBuilder::type(kString, 1, {}, {{0, 0x03, t.str("Library")}}));
+  // Languages: the application's zh and fr, the library's fr and de, once each.
+  const Bytes plain = t.packageChunks;
+  t.add(TableBuilder::type(kString, 1, {"zh", "CN"}, {{0, 0x03, t.str("App-zh")}}));
+  t.add(TableBuilder::type(kString, 1, {"fr", ""}, {{0, 0x03, t.str("App-fr")}}));
+  library.add(TableBuilder::type(kString, 1, {"fr", ""}, {{0, 0x03, t.str("Library-fr")}}));
+  library.add(TableBuilder::type(kString, 1, {"de", ""}, {{0, 0x03, t.str("Library-de")}}));
   t.before = library.package(0x02);
-  EXPECT_EQ(read(t.build()).labelTypeTable.text(0), "App");
+  PackageInfo both = read(t.build());
+  EXPECT_EQ(both.labelTypeTable.text(0), "App-zh");
+  EXPECT_EQ(both.compat.languages, 3);
+  t.packageChunks = plain;
 
   t.packageHeaderSize = 284;  // older tools write the shorter header
   EXPECT_EQ(read(t.build()).labelTypeTable.text(0), "App");
