@@ -151,6 +151,67 @@ TEST(Signature, V4FileIsCheckedBesideTheNewerScheme) {
     EXPECT_EQ(check(apk, test::Bytes(idsig.begin(), idsig.begin() + static_cast<ptrdiff_t>(length))).v4.step, "block");
 }
 
+// Debian's apksigner cannot write a v3.1 block (a v3 block under its own id
+// for Android 13 and later), so one is made here: rotated.apk's v3 pair
+// copied under the v3.1 id into its signing block. The signed data does not
+// name the block, and the digests do not cover the block, so the copy
+// verifies as the original does; a changed signature byte in it does not.
+TEST(Signature, V31BlockIsFoundAndChecked) {
+  std::ifstream in(signedFixture("rotated.apk"), std::ios::binary);
+  const test::Bytes apk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ApkArchive original;
+  ASSERT_TRUE(original.open(std::make_shared<MemorySource>(apk)));
+  const size_t directory = static_cast<size_t>(original.directoryOffset());
+  const size_t start = static_cast<size_t>(readSigningBlock(*original.source(), directory).offset);
+  auto u64 = [&](size_t at) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = v << 8 | apk[at + static_cast<size_t>(i)];
+    return v;
+  };
+  // The v3 pair, found among the pairs.
+  test::Bytes v3;
+  for (size_t at = start + 8; at + 12 <= directory - 24; at += 8 + static_cast<size_t>(u64(at))) {
+    if (apk[at + 8] == 0xc0 && apk[at + 9] == 0x68 && apk[at + 10] == 0x53 && apk[at + 11] == 0xf0)
+      v3.assign(apk.begin() + static_cast<ptrdiff_t>(at), apk.begin() + static_cast<ptrdiff_t>(at + 8 + u64(at)));
+  }
+  ASSERT_FALSE(v3.empty());
+  auto withV31 = [&](const test::Bytes& pair) {
+    test::Bytes out(apk.begin(), apk.begin() + static_cast<ptrdiff_t>(start));
+    uint64_t size = u64(start) + pair.size();
+    auto put64 = [&out](uint64_t v) {
+      for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put64(size);
+    out.insert(out.end(), apk.begin() + static_cast<ptrdiff_t>(start + 8), apk.begin() + static_cast<ptrdiff_t>(directory - 24));
+    out.insert(out.end(), pair.begin(), pair.end());
+    put64(size);
+    out.insert(out.end(), apk.begin() + static_cast<ptrdiff_t>(directory - 16), apk.end());
+    size_t end = out.size() - (apk.size() - static_cast<size_t>(original.endRecordOffset()));
+    uint32_t moved = static_cast<uint32_t>(directory + pair.size());
+    for (int i = 0; i < 4; ++i) out[end + 16 + static_cast<size_t>(i)] = static_cast<uint8_t>(moved >> (8 * i));
+    return out;
+  };
+  test::Bytes v31 = v3;
+  const uint8_t id[] = {0x61, 0xad, 0x93, 0x1b};
+  std::copy(std::begin(id), std::end(id), v31.begin() + 8);
+
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(std::make_shared<MemorySource>(withV31(v31))));
+  SignatureFacts facts = readSignatureFacts(archive, "", kNow);
+  EXPECT_EQ(facts.schemeNames(), (std::vector<std::string>{"v2", "v3", "v3.1"}));
+  ASSERT_EQ(facts.signers.size(), 1u);
+  EXPECT_EQ(facts.signers[0].sha256, kRotated);
+  VerifyResult r = verifySignature(archive);
+  EXPECT_EQ(r.status, S::Passed) << r.reason;
+
+  v31[v31.size() - 300] ^= 1;  // inside the signature or the public key after it
+  ApkArchive damaged;
+  ASSERT_TRUE(damaged.open(std::make_shared<MemorySource>(withV31(v31))));
+  r = verifySignature(damaged);
+  EXPECT_EQ(r.status, S::Failed);
+  EXPECT_EQ(r.scheme, "v3.1");
+}
+
 TEST(Signature, UnsignedPackageAndChecksums) {
   ApkArchive archive;
   ASSERT_TRUE(archive.open(std::string(VANTARO_FIXTURE_DIR) + "/apk/demo.apk"));
