@@ -181,6 +181,8 @@ void ApkArchive::close() {
   directorySize_ = 0;
   members_ = nullptr;
   memberCount_ = 0;
+  libMembers_.clear();
+  metaInfMembers_.clear();
   slots_ = nullptr;
   slotCount_ = 0;
 }
@@ -300,6 +302,12 @@ bool ApkArchive::indexDirectory(uint64_t count) {
       return false;
     }
     if (m.localHeaderOffset >= directoryOffset_ || !isValidName(name(m))) return false;
+    const char* text = reinterpret_cast<const char*>(r + kDirectoryRecordSize);
+    if (nameLength > 4 && std::memcmp(text, "lib/", 4) == 0) {
+      libMembers_.push_back(static_cast<uint32_t>(memberCount_));
+    } else if (nameLength > 9 && std::memcmp(text, "META-INF/", 9) == 0) {
+      metaInfMembers_.push_back(static_cast<uint32_t>(memberCount_));
+    }
     ++memberCount_;
     pos = nameAt + nameLength + extraLength + commentLength;
     if (pos > directorySize_) return false;

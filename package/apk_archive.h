@@ -84,6 +84,14 @@ class ApkArchive {
   const Member& member(size_t index) const { return members_[index]; }
   std::string_view name(const Member& member) const;
 
+  // The members under a top folder that the analysis looks into, in
+  // directory order (indices for member()): noted while the directory is
+  // indexed, so that a package of many members is not walked again.
+  enum class Folder { Lib, MetaInf };  // "lib/", "META-INF/"
+  const std::vector<uint32_t>& membersIn(Folder folder) const {
+    return folder == Folder::Lib ? libMembers_ : metaInfMembers_;
+  }
+
   const std::shared_ptr<const ByteSource>& source() const { return source_; }
   // Where the central directory starts (what lies before it, after the last
   // member, is the signing block's place).
@@ -105,6 +113,7 @@ class ApkArchive {
   size_t directorySize_ = 0;
   Member* members_ = nullptr;
   size_t memberCount_ = 0;
+  std::vector<uint32_t> libMembers_, metaInfMembers_;
   struct Slot {
     uint32_t hash;
     uint32_t index;  // member index + 1; 0 = empty

@@ -85,7 +85,7 @@ void readManifestCompatibility(const pugi::xml_document& doc, Compatibility& fac
 
 void readNativeLibraries(const ApkArchive& archive, Compatibility& facts) {
   size_t checked = 0;
-  for (size_t i = 0; i < archive.memberCount(); ++i) {
+  for (uint32_t i : archive.membersIn(ApkArchive::Folder::Lib)) {
     const ApkArchive::Member& member = archive.member(i);
     std::string abi = libraryAbi(archive.name(member));
     if (abi.empty()) continue;

@@ -408,7 +408,8 @@ struct V1Signer {
 
 std::vector<V1Signer> findV1Signers(const ApkArchive& archive) {
   std::vector<V1Signer> out;
-  for (size_t i = 0; i < archive.memberCount() && out.size() < kMaxSignatureFiles; ++i) {
+  for (uint32_t i : archive.membersIn(ApkArchive::Folder::MetaInf)) {
+    if (out.size() >= kMaxSignatureFiles) break;
     std::string_view name = archive.name(archive.member(i)), stem, extension;
     if (!isSignatureFileName(name, stem, extension) || extension != "SF") continue;
     for (const char* kind : {"RSA", "DSA", "EC"}) {
