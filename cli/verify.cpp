@@ -23,7 +23,8 @@ int runVerify(const VerifyOptions& options) {
     // A package without a signature, or with one that cannot be checked,
     // does not count as verified.
     if (check.verify.status != VerifyResult::Status::Passed) exitCode = kExitFailed;
-    writeGbk(stdout, gbkFileName(path) + "：" + verifyLine(check.verify) + "\n");
+    std::string v4 = v4Line(check.verify);
+    writeGbk(stdout, gbkFileName(path) + "：" + verifyLine(check.verify) + (v4.empty() ? "" : "；" + v4) + "\n");
   }
   return exitCode;
 }

@@ -218,6 +218,8 @@ void fillSignatureSection(const SignatureFacts& facts, const SignatureCheck* che
     bool passed = check->verify.status == VerifyResult::Status::Passed;
     bool failed = check->verify.status == VerifyResult::Status::Failed;
     display.insertReportItem(section, verifyLine(check->verify), passed ? kImageTick : failed ? kImageWarning : kImageNone);
+    if (check->verify.v4.checked)
+      display.insertReportItem(section, v4Line(check->verify), check->verify.v4.passed ? kImageTick : kImageWarning);
     if (check->checksumsOk) {
       display.insertReportItem(section, "MD5：" + check->sums.md5, kImageNone);
       display.insertReportItem(section, "SHA-1：" + check->sums.sha1, kImageNone);

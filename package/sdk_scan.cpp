@@ -75,8 +75,19 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
   std::vector<Result> results(dexes.size());
   std::atomic<size_t> next{0};
   std::atomic<bool> stopped{false};
+  // Each thread's buffer is made as large as the largest member at once:
+  // grown member by member, it would hold the old and the new buffer at the
+  // same time, and the freed ones stay in the thread's heap.
+  uint64_t largest = 0;
+  for (const auto& dex : dexes) largest = std::max(largest, dex.second->size);
+  largest = std::min<uint64_t>(largest, kMaxDexSize);
   auto work = [&] {
     std::vector<uint8_t> bytes;
+    try {
+      bytes.reserve(static_cast<size_t>(largest));
+    } catch (const std::bad_alloc&) {
+      // Grown as members need it, then.
+    }
     for (size_t k; (k = next++) < dexes.size();) {
       if (cancelled()) {
         stopped = true;
@@ -108,7 +119,11 @@ CodeScanStatus scanCode(const ApkArchive& archive, const SdkCatalog& catalog, st
       }
     }
   };
-  size_t threads = std::min<size_t>(std::max(workers, 1u), dexes.size());
+  // Every further thread holds a member's worth of memory more: past the
+  // first, as many as fit in 24 MiB.
+  constexpr uint64_t kExtraThreadMemory = 24u << 20;
+  size_t byMemory = 1 + static_cast<size_t>(kExtraThreadMemory / std::max<uint64_t>(largest, 1));
+  size_t threads = std::min({static_cast<size_t>(std::max(workers, 1u)), dexes.size(), byMemory});
   {
     std::vector<std::jthread> helpers;
     for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);

@@ -1014,9 +1014,7 @@ VerifyResult verifySignature(const ApkArchive& archive, const std::atomic<bool>*
 std::string verifyLine(const VerifyResult& result) {
   switch (result.status) {
     case VerifyResult::Status::Passed:
-      if (result.v4.checked && !result.v4.passed)
-        return "签名校验：通过（" + result.scheme + "）；v4 签名（.idsig）未通过：" + result.v4.reason;
-      return "签名校验：通过（" + result.scheme + (result.v4.checked ? "，v4 签名（.idsig）也通过" : "") + "）";
+      return "签名校验：通过（" + result.scheme + "）";
     case VerifyResult::Status::Unsigned:
       return "签名校验：未签名";
     case VerifyResult::Status::Cancelled:
@@ -1027,6 +1025,11 @@ std::string verifyLine(const VerifyResult& result) {
       break;
   }
   return "签名校验：未通过（" + (result.scheme.empty() ? std::string() : result.scheme + "，") + result.reason + "）";
+}
+
+std::string v4Line(const VerifyResult& result) {
+  if (!result.v4.checked) return std::string();
+  return result.v4.passed ? "v4 签名（.idsig）：通过" : "v4 签名（.idsig）：未通过（" + result.v4.reason + "）";
 }
 
 namespace {

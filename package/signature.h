@@ -83,6 +83,9 @@ VerifyResult verifyV4Signature(const ByteSource& source, const std::vector<uint8
 
 // The one line a report shows for a result: "签名校验：通过" and so on.
 std::string verifyLine(const VerifyResult& result);
+// The line of a checked v4 .idsig ("v4 签名（.idsig）：通过" or why not);
+// empty when there was none to check.
+std::string v4Line(const VerifyResult& result);
 
 struct Checksums {
   std::string md5, sha1, sha256;  // lowercase hex
