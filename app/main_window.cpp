@@ -17,6 +17,7 @@
 #include "base/text.h"
 #include "device/command_line.h"
 #include "device/current_device.h"
+#include "device/device_dialog.h"
 #include "install/system.h"
 #include "package/file_size.h"
 #include "package/loader.h"
@@ -72,11 +73,10 @@ const char* const kToolMissingBoxText =
 }  // namespace
 
 MainWindow::MainWindow(std::string commandLine, std::string programFolder, SharedPathBuffer& handOver)
-    : MappedDialog(IDD_MAIN),
+    : SkinnedDialog(IDD_MAIN, nullptr, "Vantaro 3.0"),
       commandLine_(std::move(commandLine)),
       programFolder_(std::move(programFolder)),
-      handOver_(handOver),
-      frame_("Vantaro 3.0") {
+      handOver_(handOver) {
   bridge_.adbPath = AdbPathIn(programFolder_);
   bindControls();
 }
@@ -120,8 +120,6 @@ const ui::MessageTable<MainWindow>& MainWindow::messageTable() {
       ui::onMessage(WM_DROPFILES, &MainWindow::onDropFiles),
       ui::onMessage(kHandOverMessage, &MainWindow::onHandOver),
       ui::onMessage(WM_CLOSE, &MainWindow::onClose),
-      ui::onMessage(WM_PAINT, &MainWindow::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &MainWindow::onLeftButtonDown),
       ui::onMessage(WM_QUERYDRAGICON, &MainWindow::onQueryDragIcon),
       ui::onMessage(WM_DESTROY, &MainWindow::onDestroy),
   };
@@ -351,8 +349,8 @@ void MainWindow::onInstall() {
   if (queue_.size() > 1 && installIdle_) {
     queueRunning_ = true;
     queueNext_ = 0;
-    queueOutcomes_.clear();
-    queuePhone_.clear();
+    outcomes_.clear();
+    queuePhones_.clear();
     installNextQueued();
     return;
   }
@@ -363,7 +361,7 @@ void MainWindow::installCurrent() {
   const std::string prefix = queueRunning_ ? CounterPrefix(queueNext_ + 1, queue_.size()) : std::string();
   if (!package_.analysisOk) {
     setMessage(prefix + refusal_, StatusKind::Error);
-    if (queueRunning_) post([this, text = std::string(refusal_)] { finishQueued(false, text, std::string()); });
+    if (queueRunning_) post([this, text = std::string(refusal_)] { skipQueued(text); });
     return;
   }
   if (!installIdle_) return;  // a job is running
@@ -378,7 +376,7 @@ void MainWindow::installCurrent() {
     std::string text = "这个安装包的" + verifyLine(package_.signatureCheck->verify) +
                         "。\n它可能被改动过，安装后可能无法运行或不安全。\n\n仍然要安装吗？";
     if (MessageBoxW(handle(), ui::toWide(text).c_str(), L"Vantaro", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) != IDOK) {
-      if (queueRunning_) post([this] { finishQueued(false, "签名校验未通过，已跳过", std::string()); });
+      if (queueRunning_) post([this] { skipQueued("签名校验未通过，已跳过"); });
       return;
     }
   }
@@ -393,74 +391,120 @@ void MainWindow::installCurrent() {
   request.sdBoxTicked = sdCard_.checked();
   installIdle_ = false;
   try {
-    installThread_ = std::thread(&MainWindow::InstallWorker, std::ref(*this), std::move(request), prefix,
-                                 queueRunning_ ? queuePhone_ : std::string());
+    installThread_ = std::thread(&MainWindow::InstallWorker, std::ref(*this), std::move(request), queueNext_,
+                                 queueRunning_ ? queue_.size() : 0, queueRunning_ ? queuePhones_ : std::vector<std::string>());
   } catch (const std::system_error&) {
     installIdle_ = true;
     setMessage(prefix + kPipeFailedText, StatusKind::Error);
-    if (queueRunning_) post([this] { finishQueued(false, kPipeFailedText, std::string()); });
+    if (queueRunning_) post([this] { skipQueued(kPipeFailedText); });
   }
 }
 
-void MainWindow::InstallWorker(MainWindow& window, InstallRequest request, std::string prefix, std::string phone) {
+void MainWindow::InstallWorker(MainWindow& window, InstallRequest request, size_t package, size_t packages,
+                               std::vector<std::string> phones) {
   InstallServices services;
   services.bridge = window.bridge_;
-  services.chooser = ChooseTargetDevice;
-  // The queue asks for the phone once: the one chosen for an earlier
-  // package is taken again.
-  std::string chosen;
+  // The chooser lists the phones with the adb this window uses.
+  services.chooser = DialogDeviceChooser(services.bridge);
+  size_t index = 0;  // the phone being installed on
+  auto prefix = [&] {
+    if (phones.size() >= 2)
+      return CounterPrefix(package * phones.size() + index + 1, std::max<size_t>(packages, 1) * phones.size()) +
+             phones[index] + " ";
+    return packages ? CounterPrefix(package + 1, packages) : std::string();
+  };
+  CountedLine line(window, prefix());
   const DeviceBridge& bridge = services.bridge;
-  services.resolveDevice = [&bridge, &chosen, &phone] {
-    if (!phone.empty()) {
-      CurrentDevice::Set(phone);
+  services.resolveDevice = [&] {
+    if (!phones.empty()) {
+      CurrentDevice::Set(phones[index]);
       return ResolveResult::Chosen;
     }
-    ResolveResult resolved = ResolveTargetDevice(bridge, ChooseTargetDevice);
-    if (resolved == ResolveResult::Chosen) chosen = CurrentDevice::Get();
+    // The phones are asked for once. Ticks count only when the chooser
+    // was asked now, never left over from an earlier choice.
+    bool asked = false;
+    ResolveResult resolved = ResolveTargetDevice(bridge, [&](const std::vector<std::string>& serials) {
+      asked = true;
+      return services.chooser(serials);
+    });
+    if (resolved != ResolveResult::Chosen) return resolved;
+    const std::string current = CurrentDevice::Get();
+    phones = {current};
+    if (asked)
+      for (std::string& serial : CurrentDevice::Targets())
+        if (serial != current) phones.push_back(std::move(serial));
+    line.SetPrefix(prefix());
     return resolved;
   };
-  CountedLine line(window, prefix);
-  bool ok = InstallPackage(request, services, line);
+  std::vector<InstallOutcome> outcomes;
+  do {
+    line.SetPrefix(prefix());
+    bool ok = InstallPackage(request, services, line);
+    outcomes.push_back({request.path, index < phones.size() ? phones[index] : std::string(), line.last(), ok});
+  } while (++index < phones.size());
+  if (phones.size() >= 2) CurrentDevice::Set(phones.front());
   window.installIdle_ = true;
-  // The queue goes on on the window's thread, after this text is shown.
-  if (!prefix.empty())
-    window.post([&window, ok, text = line.last(), chosen] { window.finishQueued(ok, text, chosen); });
+  // The queue goes on, or the outcomes are summed up, on the window's
+  // thread after the last text is shown.
+  if (packages || outcomes.size() >= 2)
+    window.post([&window, outcomes = std::move(outcomes), phones = std::move(phones)]() mutable {
+      window.finishInstall(std::move(outcomes), std::move(phones));
+    });
+}
+
+void MainWindow::finishInstall(std::vector<InstallOutcome> outcomes, std::vector<std::string> phones) {
+  if (!queueRunning_) {
+    outcomes_ = std::move(outcomes);
+    showInstallSummary();
+    return;
+  }
+  if (queuePhones_.empty()) queuePhones_ = std::move(phones);
+  for (InstallOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
+  ++queueNext_;
+  installNextQueued();
 }
 
 void MainWindow::installNextQueued() {
   if (queueNext_ >= queue_.size()) {
-    showQueueSummary();
+    queueRunning_ = false;
+    showInstallSummary();
     return;
   }
   openWithSize(queue_[queueNext_]);
   installCurrent();
 }
 
-void MainWindow::finishQueued(bool ok, const std::string& text, const std::string& phone) {
+void MainWindow::skipQueued(const std::string& text) {
   if (!queueRunning_) return;
-  if (!phone.empty()) queuePhone_ = phone;
-  queueOutcomes_.push_back({queue_[queueNext_], text, ok});
+  outcomes_.push_back({queue_[queueNext_], std::string(), text, false});
   ++queueNext_;
   installNextQueued();
 }
 
-void MainWindow::showQueueSummary() {
-  queueRunning_ = false;
+void MainWindow::showInstallSummary() {
   size_t succeeded = 0;
-  for (const QueueOutcome& outcome : queueOutcomes_) succeeded += outcome.ok;
-  const size_t failed = queueOutcomes_.size() - succeeded;
-  std::string text = "【批量安装结束】" + std::to_string(succeeded) + " 个成功";
-  if (failed) text += "，" + std::to_string(failed) + " 个失败";
+  bool phonesShown = false;
+  for (const InstallOutcome& outcome : outcomes_) {
+    succeeded += outcome.ok;
+    phonesShown = phonesShown || outcome.phone != outcomes_.front().phone;
+  }
+  const size_t failed = outcomes_.size() - succeeded;
+  // One package on several phones counts phones; a queue counts installs.
+  const bool byPhone = queue_.size() <= 1;
+  std::string text = byPhone ? "【多台安装结束】" : "【批量安装结束】";
+  const char* unit = byPhone ? " 台" : " 个";
+  text += std::to_string(succeeded) + unit + "成功";
+  if (failed) text += "，" + std::to_string(failed) + unit + "失败";
   text += "，详见下方“安装结果”";
   setMessage(text, failed ? StatusKind::Error : StatusKind::Success);
-  // Below the last package's report, one line a package, in order.
+  // Below the last package's report, one line an install, in order.
   ReportItem section = insertReportItem(kReportRoot, "安装结果", failed ? kImageWarning : kImageTick);
-  for (size_t i = 0; i < queueOutcomes_.size(); ++i) {
-    const QueueOutcome& outcome = queueOutcomes_[i];
-    const std::string name = gbkFileName(outcome.path);
+  for (size_t i = 0; i < outcomes_.size(); ++i) {
+    const InstallOutcome& outcome = outcomes_[i];
     insertReportItem(section,
-                     CounterPrefix(i + 1, queueOutcomes_.size()) + (outcome.ok ? "成功  " : "失败  ") + name + "  " +
-                         outcome.text,
+                     CounterPrefix(i + 1, outcomes_.size()) + (outcome.ok ? "成功  " : "失败  ") +
+                         (phonesShown && !outcome.phone.empty() ? outcome.phone + "  " : std::string()) +
+                         gbkFileName(outcome.path) + "  " + outcome.text,
                      kImageNone);
   }
   expandReportItem(section);
@@ -482,7 +526,7 @@ void MainWindow::onRunNow() {
 void MainWindow::RunWorker(MainWindow& window, LaunchRequest request) {
   RunInstalledApplication(
       request, window.bridge_,
-      [](const DeviceBridge& bridge) { return ResolveTargetDevice(bridge, ChooseTargetDevice); }, window);
+      [](const DeviceBridge& bridge) { return ResolveTargetDevice(bridge, DialogDeviceChooser(bridge)); }, window);
   window.runIdle_ = true;
 }
 
@@ -601,16 +645,6 @@ void MainWindow::onForum() { OpenForumPage(handle()); }
 void MainWindow::onSubmit() { OpenSubmitPage(handle()); }
 
 // ------------------------------------------------------------------ window
-
-LRESULT MainWindow::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT MainWindow::onLeftButtonDown(WPARAM, LPARAM point) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))});
-  return 0;
-}
 
 LRESULT MainWindow::onQueryDragIcon(WPARAM, LPARAM) {
   return reinterpret_cast<LRESULT>(skin::loadIcon(IDI_APP, 32));

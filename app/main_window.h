@@ -22,7 +22,7 @@
 #include "package/report.h"
 #include "package/sdk_scan.h"
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "skin/package_icon_view.h"
 #include "skin/tree_view.h"
@@ -39,7 +39,7 @@ extern const char* const kCloseWhileInstallingText;
 // Shown when the window is asked to close while Run now waits for the phone.
 extern const char* const kCloseWhileRunningText;
 
-class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, private MessageLine {
+class MainWindow : public skin::SkinnedDialog<MainWindow>, private PackageDisplay, private MessageLine {
  public:
   // commandLine: the path the program was started with (quotes allowed), or
   // empty. programFolder: the program's folder, ending with a separator,
@@ -93,20 +93,33 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   // MessageLine: from any thread; other threads' texts are posted to ours.
   void ShowMessage(const std::string& text, StatusKind kind) override;
 
-  // prefix: "(2/5) " before every text while the queue is installed.
-  // phone: the serial the queue chose for an earlier package (empty: asked
-  // for as usual).
-  static void InstallWorker(MainWindow& window, InstallRequest request, std::string prefix, std::string phone);
+  struct InstallOutcome {
+    std::string path;
+    std::string phone;  // empty when none was chosen
+    std::string text;   // the install's last text
+    bool ok;
+  };
+
+  // Installs request on each of phones in turn; with none given, asks for
+  // the phone as usual, and when the chooser comes back with several ticked,
+  // installs on each of those. package / packages: its place in the queue
+  // (packages 0: no queue). The texts are counted ("(2/6) SERIAL ") when
+  // there are several installs. Ends by posting the outcomes to
+  // finishInstall, with the phones used.
+  static void InstallWorker(MainWindow& window, InstallRequest request, size_t package, size_t packages,
+                            std::vector<std::string> phones);
+  void finishInstall(std::vector<InstallOutcome> outcomes, std::vector<std::string> phones);
 
   // The queue, installed one package after the other: each is opened (the
-  // window shows it), installed as Install installs the shown package, and
-  // its outcome kept; at the end the message line counts them and the
-  // report lists each.
+  // window shows it), installed as Install installs the shown package (on
+  // the phones chosen for the first), and its outcomes kept; at the end the
+  // message line counts them and the report lists each.
   void installCurrent();
   void installNextQueued();
-  // phone: the serial chosen for this package, when one was asked for.
-  void finishQueued(bool ok, const std::string& text, const std::string& phone);
-  void showQueueSummary();
+  // A queued package that was not sent.
+  void skipQueued(const std::string& text);
+  // The message line's count and the "安装结果" section over outcomes_.
+  void showInstallSummary();
   static void RunWorker(MainWindow& window, LaunchRequest request);
 
   void onInstall();
@@ -129,8 +142,6 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   LRESULT onDropFiles(WPARAM drop, LPARAM);
   LRESULT onHandOver(WPARAM, LPARAM);
   LRESULT onClose(WPARAM, LPARAM);
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM point);
   LRESULT onQueryDragIcon(WPARAM, LPARAM);
   LRESULT onDestroy(WPARAM, LPARAM);
 
@@ -155,19 +166,13 @@ class MainWindow : public ui::MappedDialog<MainWindow>, private PackageDisplay, 
   std::thread installThread_;
   std::atomic<bool> runIdle_{true};
 
-  struct QueueOutcome {
-    std::string path;
-    std::string text;  // the install's last text
-    bool ok;
-  };
   std::vector<std::string> queue_;
   bool queueRunning_ = false;
   size_t queueNext_ = 0;  // the one being installed, while queueRunning_
-  std::vector<QueueOutcome> queueOutcomes_;
-  std::string queuePhone_;  // the phone the queue installs on, once chosen
+  std::vector<InstallOutcome> outcomes_;  // of the queue, or of one package on several phones
+  std::vector<std::string> queuePhones_;  // the phones the queue installs on, once chosen
   std::thread runThread_;
 
-  skin::FrameSkin frame_;
   skin::CaptionButton closeButton_;
   skin::CaptionButton minimiseButton_;
   skin::StatusLabel messageLine_;

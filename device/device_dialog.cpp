@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -20,6 +21,8 @@ const char* const DeviceDialog::kTitle = "Vantaro 3.0 设备管理";
 const char* const DeviceDialog::kListingText = "获取设备信息中,请稍等...";
 const char* const DeviceDialog::kNotWirelessText = "这台手机不是无线连接的";
 const char* const DeviceDialog::kDisconnectingText = "正在断开...";
+
+std::string DeviceDialog::TickedText(size_t count) { return "已勾选 " + std::to_string(count) + " 台，逐一安装"; }
 
 namespace {
 
@@ -49,11 +52,10 @@ struct DeviceDialog::RefreshLink {
 };
 
 DeviceDialog::DeviceDialog(HWND owner, DeviceBridge bridge)
-    : MappedDialog(IDD_DEVICES, owner),
+    : SkinnedDialog(IDD_DEVICES, owner, kTitle),
       bridge_(std::move(bridge)),
       refreshLink_(std::make_shared<RefreshLink>()),
-      propertyCommand_(this),
-      frame_(kTitle) {
+      propertyCommand_(this) {
   refreshLink_->dialog = this;
   bind(kCurrentId, current_);
   bind(kListId, list_);
@@ -80,12 +82,11 @@ const ui::MessageTable<DeviceDialog>& DeviceDialog::messageTable() {
       ui::onClicked(kWirelessId, &DeviceDialog::onWireless),
       ui::onClicked(kDisconnectId, &DeviceDialog::onDisconnect),
       ui::onClicked(kSelectId, &DeviceDialog::onSelect),
+      ui::onNotify(kListId, LVN_ITEMCHANGED, &DeviceDialog::onListChanged),
       ui::onClicked(kCancelId, &DeviceDialog::onCancel),
       ui::onClicked(kCloseId, &DeviceDialog::onCancel),
       ui::onMessage(WM_CLOSE, &DeviceDialog::onCloseRequest),
       ui::onMessage(WM_TIMER, &DeviceDialog::onTimer),
-      ui::onMessage(WM_PAINT, &DeviceDialog::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &DeviceDialog::onLeftButtonDown),
   };
   return table;
 }
@@ -237,6 +238,10 @@ void DeviceDialog::addRow(const DeviceRecord& record) {
   item.pszText = level.data();
   SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
 
+  // Phones ticked when the chooser last closed are ticked again.
+  std::vector<std::string> targets = CurrentDevice::Targets();
+  if (std::find(targets.begin(), targets.end(), record.serial) != targets.end()) list_.SetTicked(index, true);
+
   // The refresh selected item 0 before any row had come; the first row
   // takes that selection now, and the current device's row takes it over.
   bool current = !record.serial.empty() && record.serial == CurrentDevice::Get();
@@ -293,11 +298,37 @@ void DeviceDialog::onDisconnect() {
   }
 }
 
+std::vector<std::string> DeviceDialog::tickedSerials() const {
+  std::vector<std::string> serials;
+  const auto& rows = list_.rows();
+  for (int i = 0; i < list_.itemCount() && static_cast<size_t>(i) < rows.size(); ++i)
+    if (list_.IsTicked(i)) serials.emplace_back(rows[i].serial, strnlen(rows[i].serial, sizeof rows[i].serial));
+  return serials;
+}
+
+LRESULT DeviceDialog::onListChanged(NMHDR& header) {
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  if (!(change.uChanged & LVIF_STATE) || ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) == 0) return 0;
+  size_t ticked = tickedSerials().size();
+  if (ticked >= 2)
+    showStatus(TickedText(ticked), StatusKind::Success);
+  else if (ui::windowText(status_.handle()).rfind(TickedText(0).substr(0, 6), 0) == 0)
+    showStatus("", StatusKind::Progress);  // only the tick count goes
+  return 0;
+}
+
 void DeviceDialog::onSelect() {
   int mark = static_cast<int>(SendMessageW(list_.handle(), LVM_GETSELECTIONMARK, 0, 0));
   const auto& rows = list_.rows();
+  std::string selected;
   if (list_.itemCount() >= 1 && mark >= 0 && static_cast<size_t>(mark) < rows.size())
-    CurrentDevice::Set(std::string(rows[mark].serial, strnlen(rows[mark].serial, sizeof rows[mark].serial)));
+    selected.assign(rows[mark].serial, strnlen(rows[mark].serial, sizeof rows[mark].serial));
+  // Ticks, when there are any, say which phones: the selected row among
+  // them is the current one, else the first ticked.
+  std::vector<std::string> ticked = tickedSerials();
+  if (!ticked.empty() && std::find(ticked.begin(), ticked.end(), selected) == ticked.end()) selected = ticked.front();
+  if (!selected.empty()) CurrentDevice::Set(selected);
+  CurrentDevice::SetTargets(std::move(ticked));
   endDialog(IDOK);
 }
 
@@ -307,16 +338,6 @@ void DeviceDialog::onCancel() {
 
 LRESULT DeviceDialog::onCloseRequest(WPARAM, LPARAM) {
   onCancel();
-  return 0;
-}
-
-LRESULT DeviceDialog::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT DeviceDialog::onLeftButtonDown(WPARAM, LPARAM lParam) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
   return 0;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The device chooser: lists every ready phone with its maker's logo, maker
 // and model, serial, Android release and API level, and lets the user pick
-// the one that CurrentDevice names. It fills itself: a refresh thread lists
+// the one that CurrentDevice names, or tick several for an install on each
+// (CurrentDevice's targets). It fills itself: a refresh thread lists
 // the devices, then their properties are asked one device after the other,
 // each answer adding one row.
 //
@@ -19,14 +20,14 @@
 #include "device/devices.h"
 #include "device/resolve.h"
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "skin/list_view.h"
 #include "ui/dialog.h"
 
 namespace vantaro {
 
-class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
+class DeviceDialog : public skin::SkinnedDialog<DeviceDialog>, public OutputSink {
  public:
   // Control identifiers of the dialog's template.
   enum : int {
@@ -44,6 +45,8 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
   static const char* const kListingText;
   static const char* const kNotWirelessText;
   static const char* const kDisconnectingText;
+  // The status while several phones are ticked ("%zu" phones).
+  static std::string TickedText(size_t count);
 
   explicit DeviceDialog(HWND owner = nullptr, DeviceBridge bridge = DeviceBridge());
   ~DeviceDialog() override;
@@ -55,6 +58,8 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
 
   const skin::DeviceListView& list() const { return list_; }
   bool refreshIdle() const { return refreshIdle_; }
+  // The serials of the ticked rows, in row order.
+  std::vector<std::string> tickedSerials() const;
 
  private:
   struct RefreshLink;
@@ -72,12 +77,11 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
   void onRefresh();
   void onWireless();
   void onDisconnect();
+  LRESULT onListChanged(NMHDR& header);
   void onSelect();
   void onCancel();
   LRESULT onCloseRequest(WPARAM, LPARAM);
   LRESULT onTimer(WPARAM, LPARAM);
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM);
 
   DeviceBridge bridge_;
   std::shared_ptr<RefreshLink> refreshLink_;
@@ -91,7 +95,6 @@ class DeviceDialog : public ui::MappedDialog<DeviceDialog>, public OutputSink {
   // Counts refreshes; answers of an earlier refresh's queries are dropped.
   std::atomic<unsigned> chain_{0};
 
-  skin::FrameSkin frame_;
   skin::CaptionButton closeButton_;
   skin::AccentLabel current_;
   skin::DeviceListView list_;

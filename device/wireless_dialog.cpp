@@ -70,11 +70,10 @@ struct WirelessDialog::Link {
 };
 
 WirelessDialog::WirelessDialog(HWND owner, DeviceBridge bridge)
-    : MappedDialog(IDD_WIRELESS, owner),
+    : SkinnedDialog(IDD_WIRELESS, owner, kTitle),
       bridge_(std::move(bridge)),
       link_(std::make_shared<Link>()),
-      invitation_(NewPairingInvitation()),
-      frame_(kTitle) {
+      invitation_(NewPairingInvitation()) {
   link_->dialog = this;
   bind(kQrId, qr_);
   bind(kStatusId, status_);
@@ -96,8 +95,6 @@ const ui::MessageTable<WirelessDialog>& WirelessDialog::messageTable() {
       ui::onClicked(kCancelId, &WirelessDialog::onCancel),
       ui::onClicked(kCloseId, &WirelessDialog::onCancel),
       ui::onMessage(WM_CLOSE, &WirelessDialog::onCloseRequest),
-      ui::onMessage(WM_PAINT, &WirelessDialog::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &WirelessDialog::onLeftButtonDown),
   };
   return table;
 }
@@ -203,16 +200,6 @@ void WirelessDialog::onCancel() { endDialog(connected_ ? IDOK : IDCANCEL); }
 
 LRESULT WirelessDialog::onCloseRequest(WPARAM, LPARAM) {
   onCancel();
-  return 0;
-}
-
-LRESULT WirelessDialog::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT WirelessDialog::onLeftButtonDown(WPARAM, LPARAM lParam) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
   return 0;
 }
 

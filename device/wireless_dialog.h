@@ -14,7 +14,7 @@
 #include "device/pairing_qr.h"
 #include "device/resolve.h"
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "ui/dialog.h"
 
@@ -32,7 +32,7 @@ class QrView : public ui::Control {
   QrMatrix matrix_;
 };
 
-class WirelessDialog : public ui::MappedDialog<WirelessDialog> {
+class WirelessDialog : public skin::SkinnedDialog<WirelessDialog> {
  public:
   enum : int {
     kQrId = 1040,
@@ -72,8 +72,6 @@ class WirelessDialog : public ui::MappedDialog<WirelessDialog> {
   void onConnect();
   void onCancel();
   LRESULT onCloseRequest(WPARAM, LPARAM);
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM);
 
   DeviceBridge bridge_;
   std::shared_ptr<Link> link_;
@@ -81,7 +79,6 @@ class WirelessDialog : public ui::MappedDialog<WirelessDialog> {
   bool commandIdle_ = true;
   bool connected_ = false;
 
-  skin::FrameSkin frame_;
   skin::CaptionButton closeButton_;
   QrView qr_;
   skin::StatusLabel status_;

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <system_error>
 
 #include "device/resolve.h"
@@ -31,14 +33,13 @@ constexpr size_t kMaxListingBytes = size_t{1} << 20;
 }  // namespace
 
 EssentialsDialog::EssentialsDialog(HWND owner, EssentialsSetup setup)
-    : MappedDialog(IDD_ESSENTIALS, owner),
+    : SkinnedDialog(IDD_ESSENTIALS, owner, kTitle),
       setup_(std::move(setup)),
       catalog_(*this, setup_.site,
                [this](const std::string& address) {
                  if (setup_.openPage) setup_.openPage(handle(), address);
                }),
-      listingCommand_(this),
-      frame_(kTitle) {
+      listingCommand_(this) {
   bind(kNoteId, note_);
   bind(kPresetId, presets_);
   bind(kOverviewId, overviewButton_);
@@ -68,8 +69,6 @@ const ui::MessageTable<EssentialsDialog>& EssentialsDialog::messageTable() {
       ui::onCommand(kPresetId, CBN_SELCHANGE, &EssentialsDialog::onPresetChanged),
       ui::onMessage(WM_CLOSE, &EssentialsDialog::onCloseRequest),
       ui::onMessage(WM_TIMER, &EssentialsDialog::onTimer),
-      ui::onMessage(WM_PAINT, &EssentialsDialog::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &EssentialsDialog::onLeftButtonDown),
   };
   return table;
 }
@@ -148,16 +147,20 @@ void EssentialsDialog::refresh() {
       endDialog(IDCANCEL);
       return;
     case ResolveResult::Chosen:
-      if (listingBusy_) return;
-      {
-        std::lock_guard<std::mutex> lock(listingMutex_);
-        listingOutput_.clear();
-        listingOverflow_ = false;
-      }
-      listingBusy_ = true;
-      SetTimer(handle(), kListingTimer, kListingDelayMs, nullptr);
+      listInstalled();
       return;
   }
+}
+
+void EssentialsDialog::listInstalled() {
+  if (listingBusy_) return;
+  {
+    std::lock_guard<std::mutex> lock(listingMutex_);
+    listingOutput_.clear();
+    listingOverflow_ = false;
+  }
+  listingBusy_ = true;
+  SetTimer(handle(), kListingTimer, kListingDelayMs, nullptr);
 }
 
 void EssentialsDialog::showSeveralDevicesBox() {
@@ -276,10 +279,18 @@ void EssentialsDialog::onInstall() {
   if (!essentialsIdle_) return;
   if (installThread_.joinable()) installThread_.join();  // the last run, ended
   essentialsIdle_ = false;
+  // The run asks for the phone once; the list after it is of that phone.
+  InstallServices services = setup_.services;
+  auto chosen = std::make_shared<std::atomic<bool>>(false);
+  services.resolveDevice = [own = setup_.services, chosen] {
+    ResolveResult resolved = own.resolveDevice ? own.resolveDevice() : ResolveTargetDevice(own.bridge, own.chooser);
+    if (resolved == ResolveResult::Chosen) *chosen = true;
+    return resolved;
+  };
   try {
-    installThread_ = std::thread([this, rows = choices()] {
-      EssentialsRunEnd end = InstallEssentials(rows, setup_.programFolder, setup_.services, *this);
-      post([this, end] { onRunEnded(end); });
+    installThread_ = std::thread([this, rows = choices(), services = std::move(services), chosen] {
+      EssentialsRunEnd end = InstallEssentials(rows, setup_.programFolder, services, *this);
+      post([this, end, phoneChosen = chosen->load()] { onRunEnded(end, phoneChosen); });
     });
   } catch (const std::system_error&) {
     essentialsIdle_ = true;
@@ -287,8 +298,11 @@ void EssentialsDialog::onInstall() {
   }
 }
 
-void EssentialsDialog::onRunEnded(EssentialsRunEnd end) {
-  if (end != EssentialsRunEnd::NothingChosen) refresh();
+void EssentialsDialog::onRunEnded(EssentialsRunEnd end, bool phoneChosen) {
+  if (phoneChosen)
+    listInstalled();
+  else if (end != EssentialsRunEnd::NothingChosen)
+    refresh();
   essentialsIdle_ = true;
   if (end == EssentialsRunEnd::ComponentMissing) setMessage(kComponentMissingText, StatusKind::Error);
 }
@@ -316,16 +330,6 @@ void EssentialsDialog::onOverview() {
 
 void EssentialsDialog::onPresetChanged() {
   catalog_.ApplyPreset(static_cast<int>(SendMessageW(presets_.handle(), CB_GETCURSEL, 0, 0)));
-}
-
-LRESULT EssentialsDialog::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT EssentialsDialog::onLeftButtonDown(WPARAM, LPARAM lParam) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-  return 0;
 }
 
 // ------------------------------------------------------------------ opening

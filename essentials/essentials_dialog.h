@@ -22,7 +22,7 @@
 #include "essentials/catalog.h"
 #include "essentials/essentials_install.h"
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "skin/list_view.h"
 #include "skin/menu_combo.h"
@@ -44,7 +44,7 @@ struct EssentialsSetup {
   PageOpener openPage;
 };
 
-class EssentialsDialog : public ui::MappedDialog<EssentialsDialog>,
+class EssentialsDialog : public skin::SkinnedDialog<EssentialsDialog>,
                          public OutputSink,
                          private skin::RowLinkListener,
                          private MessageLine,
@@ -86,9 +86,13 @@ class EssentialsDialog : public ui::MappedDialog<EssentialsDialog>,
   // Resolves the phone and starts the package listing (on opening and after
   // every run).
   void refresh();
+  // Lists the packages on CurrentDevice's phone, chosen already.
+  void listInstalled();
   void startListing();
   void onListingEnded(const std::string& output);
-  void onRunEnded(EssentialsRunEnd end);
+  // phoneChosen: the run chose a phone (CurrentDevice): the list is of
+  // that phone, not asked for again.
+  void onRunEnded(EssentialsRunEnd end, bool phoneChosen);
   std::vector<EssentialsChoice> choices() const;
   void showSeveralDevicesBox();
   void setMessage(const std::string& text, StatusKind kind);
@@ -110,8 +114,6 @@ class EssentialsDialog : public ui::MappedDialog<EssentialsDialog>,
   void onPresetChanged();
   LRESULT onCloseRequest(WPARAM, LPARAM);
   LRESULT onTimer(WPARAM, LPARAM);
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM);
 
   EssentialsSetup setup_;
   EssentialsCatalog catalog_;
@@ -127,7 +129,6 @@ class EssentialsDialog : public ui::MappedDialog<EssentialsDialog>,
   std::thread installThread_;
   HIMAGELIST presetImages_ = nullptr;
 
-  skin::FrameSkin frame_;
   skin::AccentLabel note_;
   skin::SkinComboBox presets_;
   skin::SkinButton overviewButton_;

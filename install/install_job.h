@@ -33,6 +33,8 @@ class CountedLine : public MessageLine {
     line_.ShowMessage(prefix_ + text, kind);
     last_ = text;
   }
+  // For the texts from now on (the phone is known only once it is chosen).
+  void SetPrefix(std::string prefix) { prefix_ = std::move(prefix); }
   const std::string& last() const { return last_; }
 
  private:

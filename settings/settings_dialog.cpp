@@ -29,8 +29,7 @@ void RunSettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool) {
 }
 
 SettingsDialog::SettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool)
-    : MappedDialog(IDD_SETTINGS, owner),
-      frame_("Vantaro 3.0 设置"),
+    : SkinnedDialog(IDD_SETTINGS, owner, "Vantaro 3.0 设置"),
       reinstall_(std::move(reinstall)),
       offerToolAtStart_(offerTool),
       updater_(*this, OwnVersionNumber(), UpdateDescriptionSource()) {
@@ -50,8 +49,6 @@ SettingsDialog::~SettingsDialog() { stopWorker(); }
 
 const ui::MessageTable<SettingsDialog>& SettingsDialog::messageTable() {
   static const ui::MessageTable<SettingsDialog> table{
-      ui::onMessage(WM_PAINT, &SettingsDialog::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &SettingsDialog::onLeftButtonDown),
       ui::onMessage(WM_CLOSE, &SettingsDialog::onSystemClose),
       ui::onClicked(kCheckUpdate, &SettingsDialog::onCheckOrCancelDownload),
       ui::onClicked(kCancel, &SettingsDialog::onCancel),
@@ -77,16 +74,6 @@ bool SettingsDialog::onInitDialog() {
   // Once the dialog shows, so that the question stands in front of it.
   if (offerToolAtStart_) post([this] { offerTool(); });
   return true;
-}
-
-LRESULT SettingsDialog::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT SettingsDialog::onLeftButtonDown(WPARAM, LPARAM lParam) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-  return 0;
 }
 
 // ------------------------------------------------------------------ closing

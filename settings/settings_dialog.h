@@ -14,7 +14,7 @@
 #include "settings/file_association.h"
 #include "settings/update_checker.h"
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "ui/dialog.h"
 
@@ -28,7 +28,7 @@ using ReinstallAction = std::function<void(HWND owner)>;
 // offers to fetch the missing adb (as "一键修复" does).
 void RunSettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool = false);
 
-class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDisplay {
+class SettingsDialog : public skin::SkinnedDialog<SettingsDialog>, private UpdateDisplay {
  public:
   SettingsDialog(HWND owner, ReinstallAction reinstall, bool offerTool = false);
   // Stops the update worker and waits for it to end.
@@ -41,8 +41,6 @@ class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDi
  private:
   bool onInitDialog() override;
 
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM);
   LRESULT onSystemClose(WPARAM, LPARAM);
   void onCheckOrCancelDownload();
   void onCancel();
@@ -71,7 +69,6 @@ class SettingsDialog : public ui::MappedDialog<SettingsDialog>, private UpdateDi
   void DownloadStarting() override;
   void UpdateEnded() override;
 
-  skin::FrameSkin frame_;
   skin::SkinCheckBox extension_;
   skin::AccentLabel extensionNote_;
   skin::SkinCheckBox associate_;

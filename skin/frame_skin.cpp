@@ -118,4 +118,16 @@ bool FrameSkin::OnLeftButtonDown(HWND window, POINT point) {
   return true;
 }
 
+bool FrameSkin::HandleMessage(HWND window, UINT message, LPARAM lParam, LRESULT& result) {
+  if (message == WM_PAINT) {
+    Paint(window);
+  } else if (message == WM_LBUTTONDOWN) {
+    OnLeftButtonDown(window, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+  } else {
+    return false;
+  }
+  result = 0;
+  return true;
+}
+
 }  // namespace vantaro::skin

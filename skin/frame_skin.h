@@ -45,6 +45,10 @@ class FrameSkin {
   // moving the window. True when it did.
   bool OnLeftButtonDown(HWND window, POINT point);
 
+  // Paint and left-button-down as the two handlers above; true when message
+  // was one of them (result 0).
+  bool HandleMessage(HWND window, UINT message, LPARAM lParam, LRESULT& result);
+
   const std::string& title() const { return title_; }
 
  private:

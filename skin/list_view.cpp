@@ -17,6 +17,8 @@ constexpr int kHeaderPartWidth = 3;
 constexpr int kLogoWidth = 96, kLogoHeight = 48;
 constexpr int kIconSize = 48;
 constexpr int kCheckSize = 13;
+// The right end of the device list's last column, where its tick sits.
+constexpr int kTickSpace = 22;
 
 // The message a list posts to itself on attaching: by then it is ours, so
 // the height request it triggers reaches measureItem().
@@ -288,13 +290,57 @@ void DeviceListView::drawCell(HDC dc, int item, int column, const RECT& cell, co
       break;
     case 2:
       r.left += 22;
+      r.right -= kTickSpace;
       drawLine(dc, text, r, top + 10, kEmphasisColour);
       r.left += 2;
       if (row) drawLine(dc, fieldText(row->releaseName, 128), r, top - 10, RGB(0, 0, 0));
+      if (row) copyPlain(dc, cell.right - kCheckSize - 4, top, kCheckSize, kCheckSize, checkStrip_.get(),
+                         IsTicked(item) ? kCheckSize : 0, 0);
       break;
     default:
       break;
   }
+}
+
+DeviceListView::DeviceListView() : RowListView(Border::Closed), checkStrip_(loadBitmap(IDB_LIST_CHECK)) {}
+
+bool DeviceListView::IsTicked(int item) const {
+  auto state = static_cast<UINT>(SendMessageW(handle(), LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
+  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void DeviceListView::SetTicked(int item, bool ticked) {
+  LVITEMW data{};
+  data.stateMask = LVIS_STATEIMAGEMASK;
+  data.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
+  SendMessageW(handle(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&data));
+  SendMessageW(handle(), LVM_REDRAWITEMS, item, item);
+}
+
+RECT DeviceListView::TickRect(int item) const {
+  RECT r = subItemBounds(item, 2);
+  if (IsRectEmpty(&r)) return r;
+  r.left = r.right - kTickSpace;
+  InflateRect(&r, 0, -14);
+  return r;
+}
+
+LRESULT DeviceListView::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN) {
+    POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    SendMessageW(handle(), LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem >= 0) {
+      RECT tick = TickRect(hit.iItem);
+      if (PtInRect(&tick, point)) SetTicked(hit.iItem, !IsTicked(hit.iItem));
+    }
+  } else if (message == WM_KEYDOWN && wParam == VK_SPACE) {
+    int focused = static_cast<int>(SendMessageW(handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused >= 0) SetTicked(focused, !IsTicked(focused));
+    return 0;
+  }
+  return RowListView::windowProc(message, wParam, lParam);
 }
 
 // ------------------------------------------------------------------ EssentialsListView

@@ -164,13 +164,26 @@ class RowListView : public SkinListView {
 };
 
 // The device chooser's list: maker logo; maker and model over the serial;
-// Android release over the API level.
+// Android release over the API level, and the tick that picks the phone for
+// an install on several phones. A click on the tick or the space bar on the
+// focused row flips it; the list's parent hears of it as of any state change
+// (LVN_ITEMCHANGED with the state-image bits).
 class DeviceListView : public RowListView<DeviceRow> {
  public:
-  DeviceListView() : RowListView(Border::Closed) {}
+  DeviceListView();
+
+  // The item's tick: state image 2; an item never ticked reads as not.
+  bool IsTicked(int item) const;
+  void SetTicked(int item, bool ticked);
+  // Client rectangle where a click flips the tick.
+  RECT TickRect(int item) const;
 
  protected:
   void drawCell(HDC dc, int item, int column, const RECT& cell, const std::wstring& text, bool inStep) override;
+  LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  ui::Bitmap checkStrip_;
 };
 
 // The essentials list: icon; name over description; category over the

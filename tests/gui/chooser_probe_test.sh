@@ -2,10 +2,11 @@
 # Drives the device chooser from outside with ui-probe, as a user would, in
 # vantaro.exe on simulated phones (fake-adb as adb.exe beside it): Install
 # with two phones opens the chooser from the install worker, choosing one
-# installs there, cancelling reports that none was chosen; "设备管理" opens it
+# installs there, cancelling reports that none was chosen, ticking both
+# installs on each; "设备管理" opens it
 # modally, Enter and Escape leave it open, "取消" waits for the listing. With
-# SHOT given, three phones are shown and photographed (docs/device-chooser.png
-# is that picture).
+# SHOT given, three phones are shown, two of them ticked, and photographed
+# (docs/device-chooser.png is that picture).
 # Usage: chooser_probe_test.sh VANTARO.exe UI-PROBE.exe ADB.exe WINE-ENV PACKAGE [SHOT.png]
 set -euo pipefail
 vantaro_exe="$1" probe_exe="$2" adb_exe="$3" wine_env="$4" package="$5" shot="${6:-}"
@@ -110,6 +111,23 @@ expect "cancelling the chooser ends the install" \
   probe wait-text "$W" 1000 "【错误】没有选择任何设备，单击【设备管理】重新选择" --timeout 10000
 check "one install in all" 1 "$(grep -c ' install ' "$work/log")"
 
+# Two phones ticked with the space bar: Install sends the package to each in
+# turn, the selected one first, and sums them up.
+two_phones
+: >"$work/log"
+probe click "$W" 1002
+D="$(chooser)"
+wait_rows TWO2 1
+probe key "$D" 1016 32
+probe key "$D" 1016 40
+probe key "$D" 1016 32
+expect "the chooser counts the ticked phones" probe wait-text "$D" 1036 "已勾选 2 台，逐一安装" --timeout 5000
+probe click "$D" 1017
+expect "both phones installed and summed up" \
+  probe wait-text "$W" 1000 "【多台安装结束】2 台成功，详见下方“安装结果”" --timeout 30000
+check "one install on each ticked phone, the selected one first" "-s TWO2 -s ONE1" \
+  "$(grep -o '^-s [A-Z0-9]* install' "$work/log" | cut -d' ' -f1,2 | paste -sd' ')"
+
 if [ -n "$shot" ]; then
   { phone HT0B5RX01234 HTC "Desire HD" 10; phone 0403A1B2C3D4 motorola Milestone 7; phone M9A1B2C3D4E5 meizu meizu_M9 9; } |
     scenario 0 HT0B5RX01234 0403A1B2C3D4 M9A1B2C3D4E5
@@ -124,6 +142,11 @@ if [ -n "$shot" ]; then
   D="$(chooser)"
   check "select in the device manager sets the current device" "0403A1B2C3D4" "$(probe text "$D" 1033)"
   wait_rows M9A1B2C3D4E5 2
+  # Two phones ticked for an install on both: the selected one and the first.
+  probe key "$D" 1016 32
+  probe key "$D" 1016 38
+  probe key "$D" 1016 32
+  expect "the picture's chooser counts two ticked phones" probe wait-text "$D" 1036 "已勾选 2 台，逐一安装" --timeout 5000
   probe move "$D" 5 5  # the pointer away from every control
   probe screenshot "$D" "$shot"
   magenta="$(convert "$shot" -fill black +opaque '#FF00FF' -fill white -opaque '#FF00FF' -format '%[fx:mean*w*h]' info:)"

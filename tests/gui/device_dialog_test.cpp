@@ -157,6 +157,50 @@ TEST_F(ChooserTest, RefreshStartsOnlyWhenIdleAndStartsTheRowsAfresh) {
                                                "HTC [ SIX3 ] | API Level 8 | SIX3 | Android 2.2 | 212"}));
 }
 
+// Ticks by click and by the space bar; the status counts them; Select makes
+// the ticked phones the targets (the selected one current when ticked) and
+// the chooser ticks them again when it opens next.
+TEST_F(ChooserTest, TickedPhonesBecomeTheTargetsAndAreTickedAgain) {
+  CurrentDevice::SetTargets({});
+  const std::string scenario = listing({"ONE1", "TWO2", "SIX3"}) + phone("ONE1", "HTC", "A", 8) +
+                               phone("TWO2", "HTC", "B", 10) + phone("SIX3", "HTC", "C", 19);
+  open(scenario);
+  ASSERT_TRUE(rows(3));
+  HWND list = dialog_->list().handle();
+  auto clickAt = [this](RECT r) {
+    HWND list = dialog_->list().handle();  // the dialog open now
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);  // the list follows a press until then
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    pumpUntil([] { return true; });
+  };
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);  // row 0 has the focus
+  EXPECT_EQ(dialog_->tickedSerials(), std::vector<std::string>{"ONE1"});
+  EXPECT_EQ(ui::windowText(dialog_->item(DeviceDialog::kStatusId)), "") << "one tick is no count";
+  clickAt(dialog_->list().TickRect(2));
+  EXPECT_EQ(dialog_->tickedSerials(), (std::vector<std::string>{"ONE1", "SIX3"}));
+  EXPECT_EQ(ui::windowText(dialog_->item(DeviceDialog::kStatusId)), DeviceDialog::TickedText(2));
+  // A click on the row beside its tick selects it and ticks nothing.
+  RECT row = dialog_->list().TickRect(1);
+  OffsetRect(&row, -120, 0);
+  clickAt(row);
+  EXPECT_EQ(dialog_->tickedSerials().size(), 2u);
+  EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED), 1);
+  click(DeviceDialog::kSelectId);  // TWO2 selected but not ticked: the first ticked is current
+  EXPECT_EQ(CurrentDevice::Get(), "ONE1");
+  EXPECT_EQ(CurrentDevice::Targets(), (std::vector<std::string>{"ONE1", "SIX3"}));
+
+  open(scenario);
+  ASSERT_TRUE(rows(3));
+  EXPECT_EQ(dialog_->tickedSerials(), (std::vector<std::string>{"ONE1", "SIX3"}));
+  EXPECT_EQ(ui::windowText(dialog_->item(DeviceDialog::kStatusId)), DeviceDialog::TickedText(2));
+  clickAt(dialog_->list().TickRect(0));
+  EXPECT_EQ(ui::windowText(dialog_->item(DeviceDialog::kStatusId)), "");
+  click(DeviceDialog::kSelectId);  // one tick: that phone alone, no targets
+  EXPECT_EQ(CurrentDevice::Get(), "SIX3");
+  EXPECT_TRUE(CurrentDevice::Targets().empty());
+}
+
 TEST_F(ChooserTest, SelectWithoutRowsOrDuringTheListingClosesAndChoosesNothing) {
   CurrentDevice::Set("KEEP");
   open("match devices\nout List of devices attached\\n\\n\n");

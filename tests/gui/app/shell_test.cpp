@@ -19,6 +19,8 @@
 #include "app/web_links.h"
 #include "base/file.h"
 #include "base/text.h"
+#include "device/current_device.h"
+#include "device/device_dialog.h"
 #include "package/file_size.h"
 #include "package/loader.h"
 #include "support.h"
@@ -141,6 +143,25 @@ class WindowInProcess : public ::testing::Test {
     }
     return out;
   }
+  // The lines of the report's last section.
+  std::vector<std::string> lastSectionLines() {
+    HWND tree = window->item(1001);
+    auto last = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_LASTVISIBLE, 0);
+    std::vector<std::string> lines;
+    for (auto item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
+                                  SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, last));
+         item; item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, item)) {
+      wchar_t buffer[256] = {};
+      TVITEMW data{};
+      data.mask = TVIF_TEXT;
+      data.hItem = reinterpret_cast<HTREEITEM>(item);
+      data.pszText = buffer;
+      data.cchTextMax = 256;
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+      lines.push_back(ui::fromWide(buffer));
+    }
+    return lines;
+  }
   // Drops files (GBK paths) as the shell does.
   void drop(const std::vector<std::string>& paths) {
     std::wstring names;
@@ -248,21 +269,7 @@ TEST_F(WindowInProcess, DroppedPackagesInstallInOrderAndAreSummedUp) {
   std::vector<std::pair<std::string, int>> sections = roots();
   ASSERT_FALSE(sections.empty());
   EXPECT_EQ(sections.back().first, "安装结果");
-  HWND tree = window->item(1001);
-  auto last = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_LASTVISIBLE, 0);
-  std::vector<std::string> lines;
-  for (auto item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
-                                SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, last));
-       item; item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, item)) {
-    wchar_t buffer[256] = {};
-    TVITEMW data{};
-    data.mask = TVIF_TEXT;
-    data.hItem = reinterpret_cast<HTREEITEM>(item);
-    data.pszText = buffer;
-    data.cchTextMax = 256;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    lines.push_back(ui::fromWide(buffer));
-  }
+  std::vector<std::string> lines = lastSectionLines();
   EXPECT_EQ(lines, (std::vector<std::string>{"(1/3) 成功  sample.apk  " + success, "(2/3) 成功  demo.apk  " + success,
                                              "(3/3) 成功  ads.apk  " + success}));
 
@@ -271,6 +278,66 @@ TEST_F(WindowInProcess, DroppedPackagesInstallInOrderAndAreSummedUp) {
   drop({fixtures + "demo.apk"});
   EXPECT_TRUE(window->queue().empty());
   EXPECT_EQ(text(1000), "演示工具就绪");
+}
+
+// Two packages, two phones ticked in the chooser that the first install
+// opens: each package goes to both phones (the selected one first), the
+// phones asked for once, every install counted with its phone, and the
+// report lists the four.
+TEST_F(WindowInProcess, QueuedPackagesGoToEveryTickedPhone) {
+  ASSERT_TRUE(CopyFileW(ui::toWide(test::NativePath(FAKE_ADB_PATH)).c_str(), ui::toWide(folder.path() + "adb.exe").c_str(),
+                        FALSE));
+  CurrentDevice::SetTargets({});
+  test::FakeAdb adb(test::DeviceListingRule({"SER1", "SER2"}) +
+                    "match -s * shell getprop\nout [ro.build.version.sdk]: [30]\\r\\n\n"
+                    "match -s * install *\ndelay 200\nout Success\\r\\n\n");
+  std::string fixtures = test::NativePath(VANTARO_FIXTURE_DIR "/apk/");
+  drop({fixtures + "sample.apk", fixtures + "demo.apk"});
+  SendMessageW(window->handle(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+
+  // The chooser, on the install worker's thread: tick the first row, move
+  // down, tick the second, choose.
+  HWND chooser = nullptr;
+  for (ULONGLONG end = GetTickCount64() + 20000; !chooser && GetTickCount64() < end; Sleep(20)) {
+    pump();
+    chooser = FindWindowW(L"#32770", ui::toWide(DeviceDialog::kTitle).c_str());
+  }
+  ASSERT_TRUE(chooser);
+  HWND list = GetDlgItem(chooser, DeviceDialog::kListId);
+  for (ULONGLONG end = GetTickCount64() + 20000;
+       SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) < 2 && GetTickCount64() < end; Sleep(20))
+    pump();
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  for (WPARAM key : {VK_SPACE, VK_DOWN, VK_SPACE}) PostMessageW(list, WM_KEYDOWN, key, 1);
+  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(DeviceDialog::kSelectId, BN_CLICKED), 0);
+
+  std::vector<std::string> seen;
+  for (ULONGLONG end = GetTickCount64() + 60000;
+       GetTickCount64() < end && text(1000).rfind("【批量安装结束】", 0) != 0; Sleep(5)) {
+    pump();
+    if (seen.empty() || seen.back() != text(1000)) seen.push_back(text(1000));
+  }
+  std::string trace;
+  for (const std::string& line : seen) trace += line + "\n";
+  for (const std::string& line : adb.Log()) trace += "adb " + line + "\n";
+  ASSERT_EQ(text(1000), "【批量安装结束】4 个成功，详见下方“安装结果”") << trace;
+  for (const char* counted : {"(1/4) SER2 安装中,请稍等...", "(2/4) SER1 安装中,请稍等...",
+                              "(3/4) SER2 安装中,请稍等...", "(4/4) SER1 安装中,请稍等..."})
+    EXPECT_NE(std::find(seen.begin(), seen.end(), counted), seen.end()) << counted;
+  std::vector<std::string> installs;
+  size_t listings = 0;
+  for (const std::string& line : adb.Log()) {
+    listings += line == "devices";
+    if (line.find(" install ") != std::string::npos) installs.push_back(line.substr(0, line.find(" install ")));
+  }
+  EXPECT_EQ(installs, (std::vector<std::string>{"-s SER2", "-s SER1", "-s SER2", "-s SER1"}));
+  EXPECT_EQ(listings, 2u) << "the install's listing and the chooser's, once";
+  const std::string success = "【安装成功】您可以单击【立即运行】按钮来执行手机上的应用";
+  EXPECT_EQ(lastSectionLines(), (std::vector<std::string>{"(1/4) 成功  SER2  sample.apk  " + success,
+                                                          "(2/4) 成功  SER1  sample.apk  " + success,
+                                                          "(3/4) 成功  SER2  demo.apk  " + success,
+                                                          "(4/4) 成功  SER1  demo.apk  " + success}));
+  CurrentDevice::SetTargets({});
 }
 
 // A command line names one file however it is written, or several.

@@ -78,7 +78,7 @@ const Section kSections[] = {
 
 }  // namespace
 
-GalleryWindow::GalleryWindow() : MappedDialog(IDD_GALLERY), frame_("Vantaro 3.0 控件一览") {
+GalleryWindow::GalleryWindow() : SkinnedDialog(IDD_GALLERY, nullptr, "Vantaro 3.0 控件一览") {
   bind(ID_ICON_DEFAULT, defaultIcon_);
   bind(ID_ICON_DECODED, decodedIcon_);
   bind(ID_ACCENT, accent_);
@@ -101,8 +101,6 @@ GalleryWindow::~GalleryWindow() {
 
 const ui::MessageTable<GalleryWindow>& GalleryWindow::messageTable() {
   static const ui::MessageTable<GalleryWindow> table{
-      ui::onMessage(WM_PAINT, &GalleryWindow::onPaint),
-      ui::onMessage(WM_LBUTTONDOWN, &GalleryWindow::onLeftButtonDown),
       ui::onClicked(ID_CAPTION_CLOSE, &GalleryWindow::onClose),
       ui::onClicked(ID_CAPTION_MINIMISE, &GalleryWindow::onMinimise),
       ui::onClicked(ID_BUTTON_SEARCH, &GalleryWindow::onSearch),
@@ -209,16 +207,6 @@ void GalleryWindow::say(const std::string& text, StatusKind kind) {
 
 void GalleryWindow::repaintAll() {
   RedrawWindow(handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-LRESULT GalleryWindow::onPaint(WPARAM, LPARAM) {
-  frame_.Paint(handle());
-  return 0;
-}
-
-LRESULT GalleryWindow::onLeftButtonDown(WPARAM, LPARAM lParam) {
-  frame_.OnLeftButtonDown(handle(), POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-  return 0;
 }
 
 void GalleryWindow::onClose() { endDialog(IDOK); }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "skin/buttons.h"
-#include "skin/frame_skin.h"
+#include "skin/skinned_dialog.h"
 #include "skin/labels.h"
 #include "skin/menu_combo.h"
 #include "skin/package_icon_view.h"
@@ -22,7 +22,7 @@ namespace vantaro::gallery {
 constexpr int kWidth = 760;
 constexpr int kHeight = 480;
 
-class GalleryWindow : public ui::MappedDialog<GalleryWindow> {
+class GalleryWindow : public skin::SkinnedDialog<GalleryWindow> {
  public:
   GalleryWindow();
   ~GalleryWindow() override;
@@ -45,8 +45,6 @@ class GalleryWindow : public ui::MappedDialog<GalleryWindow> {
   void fillCombo();
   void say(const std::string& text, StatusKind kind);
 
-  LRESULT onPaint(WPARAM, LPARAM);
-  LRESULT onLeftButtonDown(WPARAM, LPARAM);
   void onClose();
   void onMinimise();
   void onSearch();
@@ -60,7 +58,6 @@ class GalleryWindow : public ui::MappedDialog<GalleryWindow> {
   void onAssociate();
   void onPreset();
 
-  skin::FrameSkin frame_;
   skin::CaptionButton closeButton_;
   skin::CaptionButton minimiseButton_;
   skin::PackageIconView defaultIcon_;
