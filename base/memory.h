@@ -1,6 +1,6 @@
 #pragma once
-// A block of zero-filled memory for an index built once and then read. A
-// large one gets its pages in one go rather than one fault at a time as the
+// A block of zero-filled memory for an index built once and then read, or
+// a large member read whole. A large one gets its pages in one go rather than one fault at a time as the
 // index is written; a small one comes from the heap, which keeps the system
 // calls of mapping memory out of the many small archives.
 

@@ -408,14 +408,26 @@ bool ApkArchive::dataOffset(const Member& m, uint64_t& offset) const {
   return true;
 }
 
-ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, std::vector<uint8_t>& out) const {
-  out.clear();
+const ApkArchive::Member* ApkArchive::findAsNamed(std::string_view wanted) const {
   const Member* m = find(wanted);
   if (!m && std::any_of(wanted.begin(), wanted.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
     m = find(gbkToUtf8(wanted));
   }
+  return m;
+}
+
+ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, std::vector<uint8_t>& out) const {
+  out.clear();
+  const Member* m = findAsNamed(wanted);
   if (!m) return ReadResult::Missing;
   return read(*m, maxSize, out);
+}
+
+ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, IndexMemory& block) const {
+  block.release();
+  const Member* m = findAsNamed(wanted);
+  if (!m) return ReadResult::Missing;
+  return read(*m, maxSize, block);
 }
 
 ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::vector<uint8_t>& out) const {
@@ -424,29 +436,46 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
   if (m.size > maxSize) return ReadResult::TooLarge;
   uint64_t at = 0;
   if (!dataOffset(m, at)) return ReadResult::Corrupt;
-  auto fail = [&out](ReadResult result) {
+  out.resize(static_cast<size_t>(m.size));
+  ReadResult result = fill(m, at, out.data());
+  if (result != ReadResult::Ok) {
     out.clear();
     out.shrink_to_fit();
-    return result;
-  };
-  out.resize(static_cast<size_t>(m.size));
+  }
+  return result;
+}
+
+ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, IndexMemory& block) const {
+  block.release();
+  if (!source_) return ReadResult::Missing;
+  if (m.size > maxSize) return ReadResult::TooLarge;
+  uint64_t at = 0;
+  if (!dataOffset(m, at)) return ReadResult::Corrupt;
+  if (!block.allocate(static_cast<size_t>(m.size))) throw std::bad_alloc();
+  ReadResult result = fill(m, at, block.data());
+  if (result != ReadResult::Ok) block.release();
+  return result;
+}
+
+ApkArchive::ReadResult ApkArchive::fill(const Member& m, uint64_t at, uint8_t* out) const {
+  const size_t size = static_cast<size_t>(m.size);
+  uint8_t none = 0;  // an empty member still needs somewhere to point
+  if (size == 0 || !out) out = &none;
   if (m.stored()) {
-    if (!source_->read(at, out.data(), out.size())) return fail(ReadResult::CannotOpen);
+    if (!source_->read(at, out, size)) return ReadResult::CannotOpen;
   } else if (m.compressedSize <= wholeBufferLimit(m.size) && decompressor()) {
     // Every method but "stored" is inflated, as the phone does.
     // Not zero-filled first: the read fills it or the member is refused.
     size_t inputSize = static_cast<size_t>(m.compressedSize);
     auto input = std::make_unique_for_overwrite<uint8_t[]>(inputSize);
-    if (!source_->read(at, input.get(), inputSize)) return fail(ReadResult::CannotOpen);
+    if (!source_->read(at, input.get(), inputSize)) return ReadResult::CannotOpen;
     size_t produced = 0;
-    uint8_t none = 0;  // an empty member still needs somewhere to point
-    libdeflate_result r = libdeflate_deflate_decompress(decompressor(), input.get(), inputSize,
-                                                        out.empty() ? &none : out.data(), out.size(), &produced);
-    if (r != LIBDEFLATE_SUCCESS || produced != out.size()) return fail(ReadResult::Corrupt);
+    libdeflate_result r = libdeflate_deflate_decompress(decompressor(), input.get(), inputSize, out, size, &produced);
+    if (r != LIBDEFLATE_SUCCESS || produced != size) return ReadResult::Corrupt;
   } else {
     // Every method but "stored" is inflated, as the phone does.
     z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return fail(ReadResult::CannotOpen);
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return ReadResult::CannotOpen;
     std::vector<uint8_t> input(static_cast<size_t>(std::min<uint64_t>(m.compressedSize, kInflateInput)));
     uint8_t spill[64];  // anything past the recorded size lands here
     uint64_t left = m.compressedSize;
@@ -465,9 +494,9 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
         z.next_in = input.data();
         z.avail_in = static_cast<uInt>(n);
       }
-      bool full = produced == out.size();
-      z.next_out = full ? spill : out.data() + produced;
-      size_t room = full ? sizeof spill : std::min<size_t>(out.size() - produced, 1u << 30);
+      bool full = produced == size;
+      z.next_out = full ? spill : out + produced;
+      size_t room = full ? sizeof spill : std::min<size_t>(size - produced, 1u << 30);
       z.avail_out = static_cast<uInt>(room);
       status = inflate(&z, Z_NO_FLUSH);
       size_t made = room - z.avail_out;
@@ -476,12 +505,12 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
       if (status == Z_BUF_ERROR && z.avail_in == 0 && left == 0) break;  // input ended early
       if (status == Z_BUF_ERROR) status = Z_OK;
     }
-    bool ended = status == Z_STREAM_END && produced == out.size();
+    bool ended = status == Z_STREAM_END && produced == size;
     inflateEnd(&z);
-    if (readFailed) return fail(ReadResult::CannotOpen);
-    if (!ended) return fail(ReadResult::Corrupt);
+    if (readFailed) return ReadResult::CannotOpen;
+    if (!ended) return ReadResult::Corrupt;
   }
-  if (libdeflate_crc32(0, out.data(), out.size()) != m.crc) return fail(ReadResult::Corrupt);
+  if (libdeflate_crc32(0, out, size) != m.crc) return ReadResult::Corrupt;
   return ReadResult::Ok;
 }
 

@@ -69,6 +69,11 @@ class ApkArchive {
   // since names inside the program are GBK and names in archives UTF-8.
   ReadResult read(std::string_view name, size_t maxSize, std::vector<uint8_t>& out) const;
   ReadResult read(const Member& member, size_t maxSize, std::vector<uint8_t>& out) const;
+  // The same into block, made the member's size: a member of megabytes gets
+  // its pages in one go (huge pages where the system has them) rather than a
+  // fault per page. Throws std::bad_alloc when there is no room.
+  ReadResult read(std::string_view name, size_t maxSize, IndexMemory& block) const;
+  ReadResult read(const Member& member, size_t maxSize, IndexMemory& block) const;
 
   // The first count bytes of the member (all of it when it is shorter), read
   // in place when stored and inflated only that far otherwise; nothing is
@@ -100,6 +105,10 @@ class ApkArchive {
   uint64_t endRecordOffset() const { return endRecordOffset_; }
 
  private:
+  // The member named so, or (for a name that is not ASCII) its UTF-8 spelling.
+  const Member* findAsNamed(std::string_view name) const;
+  // Reads the member whose data starts at at into out (its size).
+  ReadResult fill(const Member& member, uint64_t at, uint8_t* out) const;
   bool readEndRecords(uint64_t& count, uint64_t& size);
   bool indexDirectory(uint64_t count);
 

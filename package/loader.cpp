@@ -254,7 +254,7 @@ bool PackageLoader::analyzeArchive(ApkArchive& archive, const std::string& path)
 
 void PackageLoader::resolveResources(ApkArchive& archive) {
   try {
-    std::vector<uint8_t> table;
+    IndexMemory table;
     switch (archive.read(kResourceMember, kMaxResourceTableSize, table)) {
       case ApkArchive::ReadResult::Missing:
         reject();
@@ -269,7 +269,7 @@ void PackageLoader::resolveResources(ApkArchive& archive) {
         readResourceTable(table.data(), table.size(), info_);
         break;
     }
-    table = std::vector<uint8_t>();
+    table.release();
 
     // A reference the table resolves nowhere leaves its field empty.
     auto unresolved = [this](const char* field, uint8_t package, uint8_t type, uint16_t entry) {
