@@ -185,6 +185,19 @@ std::wstring SkinListView::cellText(int item, int column) const {
   return ui::toWide(ui::gbkPrefix(ui::fromWide(text), 255));
 }
 
+int SkinListView::stateImage(int item) const {
+  auto state = static_cast<UINT>(SendMessageW(handle(), LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
+  return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+void SkinListView::setStateImage(int item, int index) {
+  LVITEMW data{};
+  data.stateMask = LVIS_STATEIMAGEMASK;
+  data.state = INDEXTOSTATEIMAGEMASK(index);
+  SendMessageW(handle(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&data));
+  SendMessageW(handle(), LVM_REDRAWITEMS, item, item);
+}
+
 RECT SkinListView::subItemBounds(int item, int column) const {
   RECT r{LVIR_BOUNDS, column, 0, 0};
   if (!SendMessageW(handle(), LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&r))) return RECT{};
@@ -304,18 +317,9 @@ void DeviceListView::drawCell(HDC dc, int item, int column, const RECT& cell, co
 
 DeviceListView::DeviceListView() : RowListView(Border::Closed), checkStrip_(loadBitmap(IDB_LIST_CHECK)) {}
 
-bool DeviceListView::IsTicked(int item) const {
-  auto state = static_cast<UINT>(SendMessageW(handle(), LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
-  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
-}
+bool DeviceListView::IsTicked(int item) const { return stateImage(item) == 2; }
 
-void DeviceListView::SetTicked(int item, bool ticked) {
-  LVITEMW data{};
-  data.stateMask = LVIS_STATEIMAGEMASK;
-  data.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
-  SendMessageW(handle(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&data));
-  SendMessageW(handle(), LVM_REDRAWITEMS, item, item);
-}
+void DeviceListView::SetTicked(int item, bool ticked) { setStateImage(item, ticked ? 2 : 1); }
 
 RECT DeviceListView::TickRect(int item) const {
   RECT r = subItemBounds(item, 2);
@@ -347,19 +351,9 @@ LRESULT DeviceListView::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 EssentialsListView::EssentialsListView() : RowListView(Border::NoRightEdge), checkStrip_(loadBitmap(IDB_LIST_CHECK)) {}
 
-bool EssentialsListView::IsChecked(int item) const {
-  auto state = static_cast<UINT>(SendMessageW(handle(), LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
-  int index = static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
-  return index - 1 != 0;
-}
+bool EssentialsListView::IsChecked(int item) const { return stateImage(item) - 1 != 0; }
 
-void EssentialsListView::SetChecked(int item, bool checked) {
-  LVITEMW data{};
-  data.stateMask = LVIS_STATEIMAGEMASK;
-  data.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-  SendMessageW(handle(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&data));
-  SendMessageW(handle(), LVM_REDRAWITEMS, item, item);
-}
+void EssentialsListView::SetChecked(int item, bool checked) { setStateImage(item, checked ? 2 : 1); }
 
 RECT EssentialsListView::LinkRect(int item) const {
   RECT r = subItemBounds(item, 2);

@@ -121,6 +121,10 @@ class SkinListView : public ui::Control {
   // A text drawn top-left in rect from y top (centred across rect when asked).
   static void drawLine(HDC dc, const std::wstring& text, RECT rect, int top, COLORREF colour, bool centred = false);
   RECT subItemBounds(int item, int column) const;
+  // The item's state-image index (0: none set), which the check boxes and
+  // ticks of the lists keep their flag in; setting one redraws the item.
+  int stateImage(int item) const;
+  void setStateImage(int item, int index);
   HFONT linkFont() const { return linkFont_.get(); }
 
  private:
