@@ -24,6 +24,10 @@ work="$(mktemp -d)"
 export VANTARO_WINEPREFIX="$work/prefix"
 server_pid="" program_pid=""
 cleanup() {
+  kill $program_pid 2>/dev/null || true
+  # Wine's services of this prefix (winedevice.exe, ...) end with its server
+  # when it is told to; killing the server's process alone leaves them.
+  if [ -n "$server_pid" ]; then "$wine_env" wineserver -k >/dev/null 2>&1 || true; fi
   for pid in $program_pid $server_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
