@@ -413,7 +413,7 @@ void MainWindow::InstallWorker(MainWindow& window, InstallRequest request, size_
              phones[index] + " ";
     return packages ? CounterPrefix(package + 1, packages) : std::string();
   };
-  CountedLine line(window, prefix());
+  CountedLine line(window, std::string());  // each install sets its prefix
   const DeviceBridge& bridge = services.bridge;
   services.resolveDevice = [&] {
     if (!phones.empty()) {

@@ -36,6 +36,9 @@ struct Column {
 };
 constexpr Column kColumns[] = {{"品牌信息", 104}, {"硬件信息", 210}, {"系统版本", 130}};
 
+// A row's serial, up to its terminating zero.
+std::string serialOf(const skin::DeviceRow& row) { return std::string(row.serial, strnlen(row.serial, sizeof row.serial)); }
+
 std::string withoutTrailingSpace(std::string text) {
   while (!text.empty() && std::string_view(" \t\r\n\v\f").find(text.back()) != std::string_view::npos) text.pop_back();
   return text;
@@ -129,6 +132,7 @@ void DeviceDialog::insertColumns() {
 }
 
 void DeviceDialog::showStatus(const std::string& text, StatusKind kind) {
+  tickCountShown_ = false;
   ui::setWindowText(status_.handle(), text);
   status_.SetStatusKind(kind);
 }
@@ -277,7 +281,7 @@ void DeviceDialog::onDisconnect() {
   int mark = static_cast<int>(SendMessageW(list_.handle(), LVM_GETSELECTIONMARK, 0, 0));
   const auto& rows = list_.rows();
   if (mark < 0 || static_cast<size_t>(mark) >= rows.size()) return;
-  std::string serial(rows[mark].serial, strnlen(rows[mark].serial, sizeof rows[mark].serial));
+  std::string serial = serialOf(rows[mark]);
   if (!IsWirelessSerial(serial)) {
     showStatus(kNotWirelessText, StatusKind::Error);
     return;
@@ -302,7 +306,7 @@ std::vector<std::string> DeviceDialog::tickedSerials() const {
   std::vector<std::string> serials;
   const auto& rows = list_.rows();
   for (int i = 0; i < list_.itemCount() && static_cast<size_t>(i) < rows.size(); ++i)
-    if (list_.IsTicked(i)) serials.emplace_back(rows[i].serial, strnlen(rows[i].serial, sizeof rows[i].serial));
+    if (list_.IsTicked(i)) serials.push_back(serialOf(rows[i]));
   return serials;
 }
 
@@ -310,10 +314,12 @@ LRESULT DeviceDialog::onListChanged(NMHDR& header) {
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   if (!(change.uChanged & LVIF_STATE) || ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) == 0) return 0;
   size_t ticked = tickedSerials().size();
-  if (ticked >= 2)
+  if (ticked >= 2) {
     showStatus(TickedText(ticked), StatusKind::Success);
-  else if (ui::windowText(status_.handle()).rfind(TickedText(0).substr(0, 6), 0) == 0)
+    tickCountShown_ = true;
+  } else if (tickCountShown_) {
     showStatus("", StatusKind::Progress);  // only the tick count goes
+  }
   return 0;
 }
 
@@ -322,7 +328,7 @@ void DeviceDialog::onSelect() {
   const auto& rows = list_.rows();
   std::string selected;
   if (list_.itemCount() >= 1 && mark >= 0 && static_cast<size_t>(mark) < rows.size())
-    selected.assign(rows[mark].serial, strnlen(rows[mark].serial, sizeof rows[mark].serial));
+    selected = serialOf(rows[mark]);
   // Ticks, when there are any, say which phones: the selected row among
   // them is the current one, else the first ticked.
   std::vector<std::string> ticked = tickedSerials();

@@ -92,6 +92,7 @@ class DeviceDialog : public skin::SkinnedDialog<DeviceDialog>, public OutputSink
   std::string propertyOutput_;  // the reader thread's while a query runs
   AsyncCommand propertyCommand_;
   std::atomic<bool> refreshIdle_{true};
+  bool tickCountShown_ = false;  // the status line shows TickedText
   // Counts refreshes; answers of an earlier refresh's queries are dropped.
   std::atomic<unsigned> chain_{0};
 
