@@ -7,6 +7,36 @@
 
 namespace vantaro {
 
+// A stretch of a file seen in place rather than copied: mapped from the
+// file, or lent from memory that outlives the view. Should the file shrink
+// under a mapped view, the view's pages read as zeros from then on instead
+// of stopping the program.
+class FileView {
+ public:
+  FileView() = default;
+  ~FileView() { release(); }
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool empty() const { return data_ == nullptr; }
+  // Bytes owned by someone else, valid while this view is.
+  void lend(const uint8_t* data, size_t size) {
+    release();
+    data_ = data;
+    size_ = size;
+  }
+  void release();
+
+ private:
+  friend class ReadOnlyFile;
+  void* mapping_ = nullptr;  // the whole pages mapped; null when lent
+  size_t mappingLength_ = 0;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 class ReadOnlyFile {
  public:
   ReadOnlyFile() = default;
@@ -24,6 +54,9 @@ class ReadOnlyFile {
   int64_t readAt(uint64_t offset, void* buffer, size_t count) const;
   // Reads exactly count bytes or fails.
   bool readExactly(uint64_t offset, void* buffer, size_t count) const;
+  // [offset, offset + count) mapped into out; false (and out empty) where
+  // the system maps no files, or the stretch is not all inside the file.
+  bool view(uint64_t offset, size_t count, FileView& out) const;
 
  private:
   static constexpr intptr_t kInvalid = -1;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <random>
 
 #include "base/bytes.h"
 #include "base/text.h"
@@ -29,6 +30,14 @@ constexpr uint16_t kDataDescriptorFlag = 0x0008;
 // about 3 MB).
 constexpr uint64_t kMaxDirectory = 64u << 20;
 constexpr size_t kMaxNameLength = 255;
+// A slot of the index: the member's index + 1 in the low bits (a directory
+// of at most 64 MiB holds fewer than 2^21 records), a tag of the hash above.
+constexpr unsigned kIndexBits = 21;
+constexpr uint32_t kIndexMask = (1u << kIndexBits) - 1;
+static_assert(kMaxDirectory / 46 < kIndexMask, "a member index fits a slot");
+constexpr uint32_t slotOf(uint32_t hash, size_t index) {
+  return (hash & ~kIndexMask) | static_cast<uint32_t>(index + 1);
+}
 // Compressed data is fed to the streaming inflater in pieces of this size.
 constexpr size_t kInflateInput = 256u << 10;
 
@@ -79,27 +88,69 @@ bool isValidName(std::string_view name) {
   return true;
 }
 
-uint32_t nameHash(std::string_view name) {
-  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  uint64_t h = name.size();
-  size_t i = 0;
-  for (; i + 8 <= name.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, name.data() + i, 8);
-    h = (h ^ word) * kMultiplier;
+// Both halves of the full product folded into one: every bit of either
+// factor reaches every bit of the result.
+inline uint64_t fold(uint64_t a, uint64_t b) {
+  unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+}
+
+inline uint64_t load64(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, 8);
+  return word;
+}
+
+inline uint32_t load32(const char* p) {
+  uint32_t word;
+  std::memcpy(&word, p, 4);
+  return word;
+}
+
+// The names' hashes start from a value that differs from run to run: names
+// chosen to crowd into one run of slots would otherwise make indexing an
+// archive take quadratic time.
+uint64_t hashSeed() {
+  static const uint64_t seed = []() -> uint64_t {
+    try {
+      std::random_device device;
+      return (uint64_t{device()} << 32) ^ device();
+    } catch (const std::exception&) {
+      return reinterpret_cast<uintptr_t>(&seed);  // where the program was loaded
+    }
+  }();
+  return seed;
+}
+
+// The hash of a name for the index. ascii is cleared when the name holds a
+// byte that is not ASCII or is NUL (such a name is then checked byte by
+// byte). Eight bytes at a time; the last eight overlap the word before.
+inline uint32_t nameHash(std::string_view name, bool& ascii) {
+  constexpr uint64_t kFirst = 0x9E3779B97F4A7C15ull, kSecond = 0xD6E8FEB86659FD93ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull, kOnes = 0x0101010101010101ull;
+  const char* p = name.data();
+  size_t n = name.size();
+  uint64_t h = n ^ kFirst ^ hashSeed(), odd = 0;
+  auto take = [&](uint64_t word) {
+    odd |= (word & kHigh) | ((word - kOnes) & ~word & kHigh);
+    h = fold(h ^ word, kSecond);
+  };
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8) take(load64(p + i));
+    take(load64(p + n - 8));
+  } else if (n >= 4) {
+    take(load32(p) | uint64_t{load32(p + n - 4)} << 32);
+  } else {
+    uint64_t word = 0;
+    for (size_t i = 0; i < n; ++i) {
+      auto c = static_cast<unsigned char>(p[i]);
+      odd |= (c & 0x80) | (c == 0);
+      word |= uint64_t{c} << (8 * i);
+    }
+    h = fold(h ^ word, kSecond);
   }
-  uint64_t tail = 0;
-  for (size_t k = 0; i + k < name.size(); ++k) tail |= uint64_t{static_cast<unsigned char>(name[i + k])} << (8 * k);
-  h = (h ^ tail) * kMultiplier;
-  // A multiply carries a byte's change only upward: fold the high bits back
-  // down (the finaliser of splitmix64), or names that differ in their last
-  // characters crowd into a few slots.
-  h ^= h >> 30;
-  h *= 0xBF58476D1CE4E5B9ull;
-  h ^= h >> 27;
-  h *= 0x94D049BB133111EBull;
-  h ^= h >> 31;
-  return static_cast<uint32_t>(h);
+  ascii = odd == 0;
+  return static_cast<uint32_t>(fold(h, kFirst));
 }
 
 // The zip64 values of an extra field: each one present only when its 32-bit
@@ -155,17 +206,21 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
     directorySize_ = static_cast<size_t>(size);
+    // A directory of megabytes is seen where it lies: copying it would cost
+    // more than indexing it.
+    bool inPlace = source_->view(directoryOffset_, directorySize_, directoryView_);
+    // Open addressing, at most three quarters full.
     size_t slots = 16;
-    while (slots < count * 2) slots *= 2;
-    size_t membersAt = (directorySize_ + 15) & ~size_t{15};
+    while (slots / 4 * 3 < count) slots *= 2;
+    size_t membersAt = inPlace ? 0 : (directorySize_ + 15) & ~size_t{15};
     size_t slotsAt = membersAt + static_cast<size_t>(count) * sizeof(Member);
     ok = block_.allocate(slotsAt + slots * sizeof(Slot));
     if (ok) {
-      directory_ = block_.data();
+      directory_ = inPlace ? directoryView_.data() : block_.data();
       members_ = reinterpret_cast<Member*>(block_.data() + membersAt);
       slots_ = reinterpret_cast<Slot*>(block_.data() + slotsAt);  // zero: every slot empty
       slotCount_ = slots;
-      ok = source_->read(directoryOffset_, block_.data(), directorySize_) && indexDirectory(count);
+      ok = (inPlace || source_->read(directoryOffset_, block_.data(), directorySize_)) && indexDirectory(count);
     }
   }
   if (!ok) close();
@@ -173,6 +228,7 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
 }
 
 void ApkArchive::close() {
+  directoryView_.release();  // before the source that may have lent it
   source_.reset();
   directoryOffset_ = 0;
   endRecordOffset_ = 0;
@@ -269,77 +325,83 @@ bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
 }
 
 bool ApkArchive::indexDirectory(uint64_t count) {
-  ByteView directory(directory_, directorySize_);
-  size_t pos = 0;
-  // Each record is checked to fit once; its fields are then read directly.
+  // One pass: each record is checked, decoded and its name hashed while it
+  // is in the cache; the name goes into the index a few records later, when
+  // the slot fetched for it meanwhile has arrived (the slots are touched in
+  // random order: on a large archive the waits for them, not the hashing,
+  // would otherwise be most of what opening costs).
+  constexpr size_t kAhead = 8;
+  struct Pending {
+    uint32_t hash;
+    uint32_t index;
+  } pending[kAhead];
   auto le16 = [](const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); };
   auto le32 = [](const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
   };
+  const uint8_t* const directory = directory_;
+  const size_t end = directorySize_;
+  Member* const members = members_;
+  Slot* const slots = slots_;
+  const size_t mask = slotCount_ - 1;
+  auto insert = [&](const Pending& p) {
+    uint32_t filled = slotOf(p.hash, p.index);
+    for (size_t slot = p.hash & mask;; slot = (slot + 1) & mask) {
+      uint32_t there = slots[slot];
+      if (there == 0) {
+        slots[slot] = filled;
+        return true;
+      }
+      if (((there ^ filled) & ~kIndexMask) == 0 &&
+          name(members[(there & kIndexMask) - 1]) == name(members[p.index])) {
+        return false;  // the same name twice
+      }
+    }
+  };
+  size_t pos = 0;
   for (uint64_t i = 0; i < count; ++i) {
-    if (!directory.has(pos, kDirectoryRecordSize)) return false;
-    const uint8_t* r = directory_ + pos;
+    // The fixed part, then name, extra field and comment, each inside.
+    if (end - pos < kDirectoryRecordSize) return false;
+    const uint8_t* r = directory + pos;
     if (le32(r) != kDirectorySignature) return false;
-    uint16_t flags = le16(r + 8), method = le16(r + 10), nameLength = le16(r + 28), extraLength = le16(r + 30),
-             commentLength = le16(r + 32);
-    uint32_t crc = le32(r + 16), compressed32 = le32(r + 20), size32 = le32(r + 24), offset32 = le32(r + 42);
+    uint16_t nameLength = le16(r + 28), extraLength = le16(r + 30), commentLength = le16(r + 32);
     size_t nameAt = pos + kDirectoryRecordSize;
-    ByteView extra;
-    if (!directory.has(nameAt, nameLength) || !directory.sub(nameAt + nameLength, extraLength, extra)) return false;
+    if (end - nameAt < size_t{nameLength} + extraLength + commentLength) return false;
 
-    Member& m = *new (&members_[memberCount_]) Member();
+    Member& m = *new (&members[i]) Member();
     m.nameOffset = static_cast<uint32_t>(nameAt);
     m.nameLength = nameLength;
-    m.method = method;
-    m.flags = flags;
-    m.crc = crc;
-    m.compressedSize = compressed32;
-    m.size = size32;
-    m.localHeaderOffset = offset32;
-    if ((size32 == 0xFFFFFFFF || compressed32 == 0xFFFFFFFF || offset32 == 0xFFFFFFFF) &&
-        !readZip64Extra(extra, m.size, m.compressedSize, &m.localHeaderOffset)) {
+    m.method = le16(r + 10);
+    m.flags = le16(r + 8);
+    m.crc = le32(r + 16);
+    m.compressedSize = le32(r + 20);
+    m.size = le32(r + 24);
+    m.localHeaderOffset = le32(r + 42);
+    if ((m.size == 0xFFFFFFFF || m.compressedSize == 0xFFFFFFFF || m.localHeaderOffset == 0xFFFFFFFF) &&
+        !readZip64Extra(ByteView(directory + nameAt + nameLength, extraLength), m.size, m.compressedSize,
+                        &m.localHeaderOffset)) {
       return false;
     }
-    if (m.localHeaderOffset >= directoryOffset_ || !isValidName(name(m))) return false;
-    const char* text = reinterpret_cast<const char*>(r + kDirectoryRecordSize);
-    if (nameLength > 4 && std::memcmp(text, "lib/", 4) == 0) {
-      libMembers_.push_back(static_cast<uint32_t>(memberCount_));
-    } else if (nameLength > 9 && std::memcmp(text, "META-INF/", 9) == 0) {
-      metaInfMembers_.push_back(static_cast<uint32_t>(memberCount_));
+    std::string_view text(reinterpret_cast<const char*>(directory + nameAt), nameLength);
+    bool ascii = true;
+    uint32_t hash = nameHash(text, ascii);
+    if (m.localHeaderOffset >= directoryOffset_ || (!ascii && !isValidName(text))) return false;
+    if (nameLength > 4 && std::memcmp(text.data(), "lib/", 4) == 0) {
+      libMembers_.push_back(static_cast<uint32_t>(i));
+    } else if (nameLength > 9 && std::memcmp(text.data(), "META-INF/", 9) == 0) {
+      metaInfMembers_.push_back(static_cast<uint32_t>(i));
     }
-    ++memberCount_;
     pos = nameAt + nameLength + extraLength + commentLength;
-    if (pos > directorySize_) return false;
-  }
 
-  // Into the index; the same name twice refuses the archive. The slots are
-  // touched in random order, so each one is fetched from memory a few
-  // members ahead of its use: on a large archive the waits for memory, not
-  // the hashing, are what this loop costs.
-  constexpr size_t kAhead = 16;
-  size_t mask = slotCount_ - 1;
-  uint32_t hashes[kAhead];
-  size_t n = memberCount_;
-  for (size_t i = 0; i < std::min(n, kAhead); ++i) {
-    hashes[i] = nameHash(name(members_[i]));
-    __builtin_prefetch(&slots_[hashes[i] & mask], 1);
+    __builtin_prefetch(&slots[hash & mask], 1);
+    Pending& due = pending[i % kAhead];
+    if (i >= kAhead && !insert(due)) return false;
+    due = {hash, static_cast<uint32_t>(i)};
   }
-  for (size_t i = 0; i < n; ++i) {
-    uint32_t hash = hashes[i % kAhead];
-    if (i + kAhead < n) {
-      uint32_t ahead = nameHash(name(members_[i + kAhead]));
-      hashes[i % kAhead] = ahead;
-      __builtin_prefetch(&slots_[ahead & mask], 1);
-    }
-    std::string_view memberName = name(members_[i]);
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-      if (slots_[slot].index == 0) {
-        slots_[slot] = {hash, static_cast<uint32_t>(i + 1)};
-        break;
-      }
-      if (slots_[slot].hash == hash && name(members_[slots_[slot].index - 1]) == memberName) return false;
-    }
+  memberCount_ = static_cast<size_t>(count);
+  for (size_t i = count > kAhead ? count - kAhead : 0; i < count; ++i) {
+    if (!insert(pending[i % kAhead])) return false;
   }
   return true;
 }
@@ -351,10 +413,11 @@ std::string_view ApkArchive::name(const Member& member) const {
 const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
   if (wanted.empty() || wanted.size() > kMaxNameLength || slotCount_ == 0) return nullptr;
   size_t mask = slotCount_ - 1;
-  uint32_t hash = nameHash(wanted);
-  for (size_t slot = hash & mask; slots_[slot].index != 0; slot = (slot + 1) & mask) {
-    if (slots_[slot].hash != hash) continue;
-    const Member& m = members_[slots_[slot].index - 1];
+  bool ascii = true;
+  uint32_t hash = nameHash(wanted, ascii);
+  for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    if ((slots_[slot] ^ hash) & ~kIndexMask) continue;
+    const Member& m = members_[(slots_[slot] & kIndexMask) - 1];
     if (name(m) == wanted) return &m;
   }
   return nullptr;

@@ -115,19 +115,21 @@ class ApkArchive {
   std::shared_ptr<const ByteSource> source_;
   uint64_t directoryOffset_ = 0;
   uint64_t endRecordOffset_ = 0;
-  // One block holds the central directory as read, the members decoded from
-  // it and the index of their names.
+  // The central directory in place, when the source can give it so; else
+  // one block holds it as read. The block holds the members decoded from it
+  // and the index of their names.
+  FileView directoryView_;
   IndexMemory block_;
   const uint8_t* directory_ = nullptr;
   size_t directorySize_ = 0;
   Member* members_ = nullptr;
   size_t memberCount_ = 0;
   std::vector<uint32_t> libMembers_, metaInfMembers_;
-  struct Slot {
-    uint32_t hash;
-    uint32_t index;  // member index + 1; 0 = empty
-  };
-  Slot* slots_ = nullptr;  // open addressing
+  // Open addressing. A slot holds the member's index + 1 in its low bits
+  // (0: empty) and, above them, bits of the name's hash that the slot's
+  // position does not tell, so that few names are compared in full.
+  using Slot = uint32_t;
+  Slot* slots_ = nullptr;
   size_t slotCount_ = 0;
 };
 

@@ -21,6 +21,16 @@ class ByteSource {
   // Reads exactly count bytes at offset, or fails.
   virtual bool read(uint64_t offset, void* buffer, size_t count) const = 0;
 
+  // [offset, offset + count) in place into out, where the source can give
+  // it more cheaply than a read copies it (a large stretch of a file, bytes
+  // already in memory); false otherwise, and then it is to be read.
+  virtual bool view(uint64_t offset, size_t count, FileView& out) const {
+    (void)offset;
+    (void)count;
+    out.release();
+    return false;
+  }
+
   // True when [offset, offset + count) lies inside the source.
   bool has(uint64_t offset, uint64_t count) const { return offset <= size() && count <= size() - offset; }
 };
@@ -40,6 +50,12 @@ class FileSource : public ByteSource {
   bool read(uint64_t offset, void* buffer, size_t count) const override {
     return has(offset, count) && file_.readExactly(offset, buffer, count);
   }
+  // Mapping and unmapping cost about what copying a few hundred kilobytes
+  // costs.
+  bool view(uint64_t offset, size_t count, FileView& out) const override {
+    out.release();
+    return count >= (256u << 10) && has(offset, count) && file_.view(offset, count, out);
+  }
 
  private:
   ReadOnlyFile file_;
@@ -55,6 +71,12 @@ class MemorySource : public ByteSource {
     if (count) std::memcpy(buffer, bytes_.data() + offset, count);
     return true;
   }
+  bool view(uint64_t offset, size_t count, FileView& out) const override {
+    out.release();
+    if (count == 0 || !has(offset, count)) return false;
+    out.lend(bytes_.data() + offset, count);
+    return true;
+  }
 
  private:
   std::vector<uint8_t> bytes_;
@@ -68,6 +90,10 @@ class SliceSource : public ByteSource {
   uint64_t size() const override { return length_; }
   bool read(uint64_t offset, void* buffer, size_t count) const override {
     return has(offset, count) && parent_->read(offset_ + offset, buffer, count);
+  }
+  bool view(uint64_t offset, size_t count, FileView& out) const override {
+    out.release();
+    return has(offset, count) && parent_->view(offset_ + offset, count, out);
   }
 
  private:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "package/apk_archive.h"
 #include "package/loader.h"
 #include "package/recording_display.h"
@@ -55,6 +57,55 @@ TEST(ApkArchive, NamesAreExactAmongManyAndNeverTwice) {
     more.push_back({bad, text("twice"), true});
     test::TempFile twice("vantaro-archive-twice.apk", test::buildZip(more));
     EXPECT_FALSE(archive.open(twice.path()));
+  }
+}
+
+TEST(ApkArchive, LargeDirectoryReadInPlaceSurvivesTheFileShrinking) {
+  // A directory of about 700 KB: large enough to be mapped rather than read.
+  std::vector<ZipMember> members;
+  for (int i = 0; i < 7000; ++i) {
+    members.push_back({"assets/levels/world-" + std::to_string(i % 7) + "/stage-" + std::to_string(i) + ".json",
+                       text(std::to_string(i)), false});
+  }
+  members.push_back({"res/\xE5\x9B\xBE.png", text("icon"), false});
+  test::TempFile file("vantaro-archive-large.apk", test::buildZip(members));
+  {
+    ApkArchive archive;
+    ASSERT_TRUE(archive.open(file.path()));
+    ASSERT_EQ(archive.memberCount(), members.size());
+    for (int i : {0, 1, 3499, 6999}) {
+      const ApkArchive::Member* m = archive.find(members[i].name);
+      ASSERT_NE(m, nullptr) << members[i].name;
+      std::vector<uint8_t> out;
+      EXPECT_EQ(archive.read(*m, 100, out), Result::Ok);
+      EXPECT_EQ(std::string(out.begin(), out.end()), std::to_string(i));
+    }
+    EXPECT_TRUE(archive.contains("res/\xE5\x9B\xBE.png"));
+    EXPECT_TRUE(archive.contains("assets/levels/world-0/stage-7.json"));
+    EXPECT_FALSE(archive.contains("assets/levels/world-1/stage-7.json"));
+    EXPECT_FALSE(archive.contains("assets/levels/world-6/stage-7000.json"));
+  }
+  // The same name twice, far apart in the directory: refused.
+  {
+    auto twice = members;
+    twice.push_back(members[10]);
+    test::TempFile again("vantaro-archive-large-twice.apk", test::buildZip(twice));
+    ApkArchive archive;
+    EXPECT_FALSE(archive.open(again.path()));
+  }
+  // Another program shortens the file while the archive is open: lookups
+  // and reads fail plainly instead of ending the program.
+  ApkArchive archive;
+  ASSERT_TRUE(archive.open(file.path()));
+  std::filesystem::resize_file(file.path(), 100);
+  std::vector<uint8_t> out;
+  EXPECT_NE(archive.read(members[6999].name, 100, out), Result::Ok);
+  const ApkArchive::Member* m = archive.find(members[5000].name);
+#ifndef _WIN32
+  EXPECT_EQ(m, nullptr);  // the directory's pages now read as zeros
+#endif
+  if (m) {
+    EXPECT_NE(archive.read(*m, 100, out), Result::Ok);
   }
 }
 
