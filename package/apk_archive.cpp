@@ -486,11 +486,11 @@ ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize,
   return read(*m, maxSize, out);
 }
 
-ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, IndexMemory& block) const {
-  block.release();
+ApkArchive::ReadResult ApkArchive::read(std::string_view wanted, size_t maxSize, Contents& contents) const {
+  contents.release();
   const Member* m = findAsNamed(wanted);
   if (!m) return ReadResult::Missing;
-  return read(*m, maxSize, block);
+  return read(*m, maxSize, contents);
 }
 
 ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::vector<uint8_t>& out) const {
@@ -508,15 +508,22 @@ ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, std::ve
   return result;
 }
 
-ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, IndexMemory& block) const {
-  block.release();
+ApkArchive::ReadResult ApkArchive::read(const Member& m, size_t maxSize, Contents& contents) const {
+  contents.release();
   if (!source_) return ReadResult::Missing;
   if (m.size > maxSize) return ReadResult::TooLarge;
   uint64_t at = 0;
   if (!dataOffset(m, at)) return ReadResult::Corrupt;
-  if (!block.allocate(static_cast<size_t>(m.size))) throw std::bad_alloc();
-  ReadResult result = fill(m, at, block.data());
-  if (result != ReadResult::Ok) block.release();
+  size_t size = static_cast<size_t>(m.size);
+  // Stored data is used where it lies: no memory to clear and copy into.
+  if (m.stored() && source_->view(at, size, contents.view_)) {
+    if (libdeflate_crc32(0, contents.view_.data(), size) == m.crc) return ReadResult::Ok;
+    contents.release();
+    return ReadResult::Corrupt;
+  }
+  if (!contents.block_.allocate(size)) throw std::bad_alloc();
+  ReadResult result = fill(m, at, contents.block_.data());
+  if (result != ReadResult::Ok) contents.release();
   return result;
 }
 

@@ -69,11 +69,28 @@ class ApkArchive {
   // since names inside the program are GBK and names in archives UTF-8.
   ReadResult read(std::string_view name, size_t maxSize, std::vector<uint8_t>& out) const;
   ReadResult read(const Member& member, size_t maxSize, std::vector<uint8_t>& out) const;
-  // The same into block, made the member's size: a member of megabytes gets
-  // its pages in one go (huge pages where the system has them) rather than a
-  // fault per page. Throws std::bad_alloc when there is no room.
-  ReadResult read(std::string_view name, size_t maxSize, IndexMemory& block) const;
-  ReadResult read(const Member& member, size_t maxSize, IndexMemory& block) const;
+  // A member's bytes, seen in place in the file (a large member stored
+  // there, as resources.arsc is) or read into memory of their own whose
+  // pages come in one go (huge pages where the system has them).
+  class Contents {
+   public:
+    const uint8_t* data() const { return view_.empty() ? block_.data() : view_.data(); }
+    size_t size() const { return view_.empty() ? block_.size() : view_.size(); }
+    void release() {
+      view_.release();
+      block_.release();
+    }
+
+   private:
+    friend class ApkArchive;
+    FileView view_;
+    IndexMemory block_;
+  };
+  // The same into contents, with the same checks (the checksum of a member
+  // seen in place is checked there). Throws std::bad_alloc when there is no
+  // room to read it into.
+  ReadResult read(std::string_view name, size_t maxSize, Contents& contents) const;
+  ReadResult read(const Member& member, size_t maxSize, Contents& contents) const;
 
   // The first count bytes of the member (all of it when it is shorter), read
   // in place when stored and inflated only that far otherwise; nothing is

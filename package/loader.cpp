@@ -254,7 +254,7 @@ bool PackageLoader::analyzeArchive(ApkArchive& archive, const std::string& path)
 
 void PackageLoader::resolveResources(ApkArchive& archive) {
   try {
-    IndexMemory table;
+    ApkArchive::Contents table;
     switch (archive.read(kResourceMember, kMaxResourceTableSize, table)) {
       case ApkArchive::ReadResult::Missing:
         reject();
