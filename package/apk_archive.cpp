@@ -66,17 +66,10 @@ uint64_t u64(const ByteView& v, size_t at) {
 }
 
 // Valid UTF-8 in structure (lead bytes and their continuations), and no NUL:
-// the phone refuses an archive holding any other name.
+// the phone refuses an archive holding any other name. Asked only for names
+// that the hash found not to be plain ASCII.
 bool isValidName(std::string_view name) {
-  // Eight bytes at a time while they are ASCII without a NUL.
-  size_t i = 0;
-  for (; i + 8 <= name.size(); i += 8) {
-    uint64_t w;
-    std::memcpy(&w, name.data() + i, 8);
-    constexpr uint64_t kHigh = 0x8080808080808080ull, kOnes = 0x0101010101010101ull;
-    if ((w & kHigh) || ((w - kOnes) & ~w & kHigh)) break;
-  }
-  for (; i < name.size(); ++i) {
+  for (size_t i = 0; i < name.size(); ++i) {
     auto c = static_cast<unsigned char>(name[i]);
     if (c == 0) return false;
     if (c < 0x80) continue;
@@ -206,8 +199,8 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source) {
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
     directorySize_ = static_cast<size_t>(size);
-    // A directory of megabytes is seen where it lies: copying it would cost
-    // more than indexing it.
+    // A large directory is seen where it lies (when the source can give it
+    // so): copying it out would cost about as much as indexing it.
     bool inPlace = source_->view(directoryOffset_, directorySize_, directoryView_);
     // Open addressing, at most three quarters full.
     size_t slots = 16;
