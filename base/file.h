@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace vantaro {
 
@@ -28,6 +29,12 @@ class FileView {
     size_ = size;
   }
   void release();
+  void swap(FileView& other) noexcept {
+    std::swap(mapping_, other.mapping_);
+    std::swap(mappingLength_, other.mappingLength_);
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
 
  private:
   friend class ReadOnlyFile;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace vantaro {
 
@@ -26,6 +27,10 @@ class IndexMemory {
   // empty) when the system has no room.
   bool allocate(size_t size);
   void release();
+  void swap(IndexMemory& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
 
   uint8_t* data() const { return data_; }
   size_t size() const { return size_; }

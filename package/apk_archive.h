@@ -18,6 +18,7 @@
 //
 // One index of the one central directory serves every lookup and every read.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,10 +51,17 @@ class ApkArchive {
   ApkArchive(const ApkArchive&) = delete;
   ApkArchive& operator=(const ApkArchive&) = delete;
 
+  // What the caller will read first. With Analysis, a large directory
+  // (tens of thousands of members) is indexed while a second thread reads
+  // the manifest and the resource table, which every analysis reads; their
+  // reads then find them done. Nothing read that way is handed out unless
+  // the whole directory passed its checks.
+  enum class ReadAhead { None, Analysis };
+
   // False when the file cannot be opened or is not an archive the phone
   // would accept.
-  bool open(const std::string& gbkPath);
-  bool open(std::shared_ptr<const ByteSource> source);
+  bool open(const std::string& gbkPath, ReadAhead readAhead = ReadAhead::None);
+  bool open(std::shared_ptr<const ByteSource> source, ReadAhead readAhead = ReadAhead::None);
   void close();
   bool isOpen() const { return source_ != nullptr; }
 
@@ -79,6 +87,10 @@ class ApkArchive {
     void release() {
       view_.release();
       block_.release();
+    }
+    void swap(Contents& other) noexcept {
+      view_.swap(other.view_);
+      block_.swap(other.block_);
     }
 
    private:
@@ -128,6 +140,17 @@ class ApkArchive {
   ReadResult fill(const Member& member, uint64_t at, uint8_t* out) const;
   bool readEndRecords(uint64_t& count, uint64_t& size);
   bool indexDirectory(uint64_t count);
+  // A member whose size the caller accepted, read whole into contents.
+  ReadResult readWhole(const Member& member, Contents& contents, const std::atomic<bool>* cancel = nullptr) const;
+
+  // The reads started beside the indexing (ReadAhead::Analysis).
+  struct Prefetch;
+  void startPrefetch(uint64_t count);
+  void runPrefetch(Prefetch& prefetch, uint64_t count) const;
+  void stopPrefetch();
+  // The member's contents when they were read ahead (once: a second read
+  // reads again); false when they were not.
+  bool takePrefetched(const Member& member, Contents& contents, ReadResult& result) const;
 
   std::shared_ptr<const ByteSource> source_;
   uint64_t directoryOffset_ = 0;
@@ -148,6 +171,7 @@ class ApkArchive {
   using Slot = uint32_t;
   Slot* slots_ = nullptr;
   size_t slotCount_ = 0;
+  std::unique_ptr<Prefetch> prefetch_;
 };
 
 }  // namespace vantaro

@@ -112,7 +112,9 @@ void PackageLoader::rejectWith(const std::string& message) {
 
 void PackageLoader::loadArchive(const std::string& path) {
   ApkArchive outer;
-  if (!outer.open(path)) return looksLikeEncryptedApkm(path) ? rejectWith(kEncryptedApkmMessage) : reject();
+  if (!outer.open(path, ApkArchive::ReadAhead::Analysis)) {
+    return looksLikeEncryptedApkm(path) ? rejectWith(kEncryptedApkmMessage) : reject();
+  }
 
   // A zip without a manifest of its own may be a split bundle: then its base
   // is the package analysed, read from inside the bundle.

@@ -109,6 +109,71 @@ TEST(ApkArchive, LargeDirectoryReadInPlaceSurvivesTheFileShrinking) {
   }
 }
 
+TEST(ApkArchive, ReadAheadGivesWhatAReadGivesAndNothingOfARefusedArchive) {
+  // Enough members for the manifest and the resource table to be read on a
+  // second thread while the directory is indexed; the table is stored and
+  // large, as on a real package, so it is seen in place.
+  Bytes manifest = text(std::string(3000, 'm')), table(400000);
+  for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  std::vector<ZipMember> members{{"AndroidManifest.xml", manifest, true}};
+  for (int i = 0; i < 17000; ++i)
+    members.push_back({"assets/many/item" + std::to_string(i) + ".txt", text("x"), false});
+  members.push_back({"resources.arsc", table, false});
+  auto readBoth = [](const std::string& path, ApkArchive::ReadAhead ahead, Result& manifestResult, Bytes& manifestOut,
+                     Result& tableResult, Bytes& tableOut) {
+    ApkArchive archive;
+    if (!archive.open(path, ahead)) return false;
+    manifestResult = archive.read("AndroidManifest.xml", 1 << 20, manifestOut);
+    ApkArchive::Contents contents;
+    tableResult = archive.read("resources.arsc", 1 << 20, contents);
+    tableOut.assign(contents.data(), contents.data() + contents.size());
+    // A second read reads again and gives the same.
+    Bytes again;
+    return archive.read("resources.arsc", 1 << 20, again) == tableResult &&
+           (tableResult != Result::Ok || again == tableOut);
+  };
+  using Ahead = ApkArchive::ReadAhead;
+  {
+    test::TempFile file("vantaro-archive-ahead.apk", test::buildZip(members));
+    Result m = Result::Missing, t = Result::Missing;
+    Bytes manifestOut, tableOut;
+    ASSERT_TRUE(readBoth(file.path(), Ahead::Analysis, m, manifestOut, t, tableOut));
+    EXPECT_EQ(m, Result::Ok);
+    EXPECT_EQ(manifestOut, manifest);
+    EXPECT_EQ(t, Result::Ok);
+    EXPECT_EQ(tableOut, table);
+    // Closed at once, many times over: the second thread is stopped, not waited for long.
+    for (int i = 0; i < 20; ++i) {
+      ApkArchive archive;
+      EXPECT_TRUE(archive.open(file.path(), Ahead::Analysis));
+    }
+  }
+  // A table whose checksum fails is Corrupt either way.
+  {
+    auto damaged = members;
+    damaged.back().recordedCrc = 0x12345678;
+    test::TempFile file("vantaro-archive-ahead-crc.apk", test::buildZip(damaged));
+    for (Ahead ahead : {Ahead::None, Ahead::Analysis}) {
+      Result m = Result::Missing, t = Result::Missing;
+      Bytes manifestOut, tableOut;
+      ASSERT_TRUE(readBoth(file.path(), ahead, m, manifestOut, t, tableOut));
+      EXPECT_EQ(m, Result::Ok);
+      EXPECT_EQ(t, Result::Corrupt);
+      EXPECT_TRUE(tableOut.empty());
+    }
+  }
+  // A decoy manifest after the real one: the archive is refused, whichever
+  // of the two the second thread read.
+  {
+    auto decoy = members;
+    decoy.push_back({"AndroidManifest.xml", text("decoy"), true});
+    test::TempFile file("vantaro-archive-ahead-decoy.apk", test::buildZip(decoy));
+    Result m = Result::Missing, t = Result::Missing;
+    Bytes manifestOut, tableOut;
+    EXPECT_FALSE(readBoth(file.path(), Ahead::Analysis, m, manifestOut, t, tableOut));
+  }
+}
+
 TEST(ApkArchive, OneDirectoryOrNone) {
   // Two directories in one file: the end record names one, a zip64 end record
   // the other, each holding another manifest.
