@@ -13,6 +13,11 @@
 #include <system_error>
 #include <thread>
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
+
 #include "base/bytes.h"
 #include "base/text.h"
 
@@ -235,11 +240,17 @@ struct ApkArchive::Prefetch {
   };
   std::mutex mutex;
   std::condition_variable changed;
+  bool published = false;   // the directory's bytes may be read, unless
+  bool unreadable = false;  // they could not be
   Entry entries[std::size(kReadAhead)];
   size_t found = 0;
   bool walked = false;  // found is final
   std::atomic<bool> cancel{false};
   std::thread thread;
+#ifdef __linux__
+  cpu_set_t allowed;  // where the thread may run once it runs
+  bool pinned = false;
+#endif
 };
 
 ApkArchive::ApkArchive() = default;
@@ -263,6 +274,9 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
     directorySize_ = static_cast<size_t>(size);
+    // Started first: a thread takes a while to get going, and meanwhile the
+    // directory is mapped and the index's memory cleared.
+    if (readAhead == ReadAhead::Analysis && count >= kReadAheadFrom) startPrefetch(count);
     // A large directory is seen where it lies (when the source can give it
     // so): copying it out would cost about as much as indexing it.
     bool inPlace = source_->view(directoryOffset_, directorySize_, directoryView_);
@@ -278,7 +292,7 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
       slots_ = reinterpret_cast<Slot*>(block_.data() + slotsAt);  // zero: every slot empty
       slotCount_ = slots;
       ok = inPlace || source_->read(directoryOffset_, block_.data(), directorySize_);
-      if (ok && readAhead == ReadAhead::Analysis && count >= kReadAheadFrom) startPrefetch(count);
+      if (prefetch_) publishDirectory(ok);
       ok = ok && indexDirectory(count);
     }
   }
@@ -597,7 +611,31 @@ void ApkArchive::startPrefetch(uint64_t count) {
   } catch (const std::system_error&) {
     return;  // no second thread: every member is read when asked for
   }
+#ifdef __linux__
+  // A new thread is queued on the processor of the one that started it,
+  // which goes on mapping and indexing: it may wait there for milliseconds
+  // before the scheduler moves it, and so may a wake-up of it. It starts on
+  // another processor and stays off this one until the directory is there.
+  Prefetch& p = *prefetch;
+  int here = sched_getcpu();
+  if (sched_getaffinity(0, sizeof p.allowed, &p.allowed) == 0 && CPU_COUNT(&p.allowed) > 1 && here >= 0 &&
+      here < CPU_SETSIZE && CPU_ISSET(here, &p.allowed)) {
+    cpu_set_t elsewhere = p.allowed;
+    CPU_CLR(here, &elsewhere);
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.pinned = pthread_setaffinity_np(p.thread.native_handle(), sizeof elsewhere, &elsewhere) == 0;
+  }
+#endif
   prefetch_ = std::move(prefetch);
+}
+
+void ApkArchive::publishDirectory(bool readable) {
+  {
+    std::lock_guard<std::mutex> lock(prefetch_->mutex);
+    prefetch_->published = true;
+    prefetch_->unreadable = !readable;
+  }
+  prefetch_->changed.notify_all();
 }
 
 void ApkArchive::stopPrefetch() {
@@ -611,16 +649,24 @@ void ApkArchive::stopPrefetch() {
   prefetch_.reset();
 }
 
-// Runs beside indexDirectory, which it must not touch: it reads only the
-// directory's bytes and the source, and writes only into p. The records are
-// walked only as far as the wanted names; the index refuses the archive when
-// one of them is there twice or any record is malformed, and then nothing
-// read here is used.
+// Runs beside open and indexDirectory, which it must not touch: it reads
+// only the directory's bytes (once published) and the source, and writes
+// only into p. The records are walked only as far as the wanted names; the
+// index refuses the archive when one of them is there twice or any record is
+// malformed, and then nothing read here is used.
 void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
   constexpr size_t kWanted = std::size(kReadAhead);
   size_t recordAt[kWanted];
   bool seen[kWanted] = {};
   size_t found = 0, pos = 0;
+  {
+    std::unique_lock<std::mutex> lock(p.mutex);
+    p.changed.wait(lock, [&] { return p.published || p.cancel.load(std::memory_order_relaxed); });
+    if (!p.published || p.unreadable) count = 0;
+#ifdef __linux__
+    if (p.pinned) pthread_setaffinity_np(pthread_self(), sizeof p.allowed, &p.allowed);
+#endif
+  }
   for (uint64_t i = 0; i < count && found < kWanted; ++i) {
     if (directorySize_ - pos < kDirectoryRecordSize) break;
     const uint8_t* r = directory_ + pos;

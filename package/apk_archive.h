@@ -146,6 +146,8 @@ class ApkArchive {
   // The reads started beside the indexing (ReadAhead::Analysis).
   struct Prefetch;
   void startPrefetch(uint64_t count);
+  // The directory's bytes are there (or could not be read).
+  void publishDirectory(bool readable);
   void runPrefetch(Prefetch& prefetch, uint64_t count) const;
   void stopPrefetch();
   // The member's contents when they were read ahead (once: a second read
