@@ -61,9 +61,10 @@ class ReadOnlyFile {
   int64_t readAt(uint64_t offset, void* buffer, size_t count) const;
   // Reads exactly count bytes or fails.
   bool readExactly(uint64_t offset, void* buffer, size_t count) const;
-  // [offset, offset + count) mapped into out; false (and out empty) where
-  // the system maps no files, or the stretch is not all inside the file.
-  bool view(uint64_t offset, size_t count, FileView& out) const;
+  // [offset, offset + count) mapped into out, every page at once unless
+  // populate is false; false (and out empty) where the system maps no
+  // files, or the stretch is not all inside the file.
+  bool view(uint64_t offset, size_t count, FileView& out, bool populate = true) const;
 
  private:
   static constexpr intptr_t kInvalid = -1;

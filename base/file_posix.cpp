@@ -75,7 +75,7 @@ bool guard(void* start, size_t length) {
 
 }  // namespace
 
-bool ReadOnlyFile::view(uint64_t offset, size_t count, FileView& out) const {
+bool ReadOnlyFile::view(uint64_t offset, size_t count, FileView& out, bool populate) const {
   out.release();
   int64_t fileSize = size();
   if (handle_ == kInvalid || count == 0 || fileSize < 0 || offset > static_cast<uint64_t>(fileSize) ||
@@ -86,8 +86,8 @@ bool ReadOnlyFile::view(uint64_t offset, size_t count, FileView& out) const {
   uint64_t start = offset / page * page;
   size_t length = static_cast<size_t>(offset - start) + count;
   // Every page at once: one call instead of a fault for each few pages.
-  void* mapping = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, static_cast<int>(handle_),
-                       static_cast<off_t>(start));
+  void* mapping = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | (populate ? MAP_POPULATE : 0),
+                       static_cast<int>(handle_), static_cast<off_t>(start));
   if (mapping == MAP_FAILED) return false;
   if (!guard(mapping, length)) {
     munmap(mapping, length);

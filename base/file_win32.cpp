@@ -50,7 +50,7 @@ int64_t ReadOnlyFile::readAt(uint64_t offset, void* buffer, size_t count) const 
 // Windows refuses to shorten a file while a view of it is mapped, but a
 // file on a network share can still fail under a view with an exception
 // that nothing here would catch: files are read, never mapped.
-bool ReadOnlyFile::view(uint64_t, size_t, FileView& out) const {
+bool ReadOnlyFile::view(uint64_t, size_t, FileView& out, bool) const {
   out.release();
   return false;
 }

@@ -274,12 +274,17 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
             ByteView(first, sizeof first).u32(0, firstSignature) && firstSignature == kLocalHeaderSignature;
   if (ok) {
     directorySize_ = static_cast<size_t>(size);
-    // Started first: a thread takes a while to get going, and meanwhile the
-    // directory is mapped and the index's memory cleared.
+    // Started first: a thread takes a while to get going.
     if (readAhead == ReadAhead::Analysis && count >= kReadAheadFrom) startPrefetch(count);
     // A large directory is seen where it lies (when the source can give it
-    // so): copying it out would cost about as much as indexing it.
-    bool inPlace = source_->view(directoryOffset_, directorySize_, directoryView_);
+    // so): copying it out would cost about as much as indexing it. When
+    // reading ahead, the other thread maps its pages while the index's
+    // memory is cleared here.
+    bool inPlace = source_->view(directoryOffset_, directorySize_, directoryView_, !prefetch_);
+    if (inPlace) {
+      directory_ = directoryView_.data();
+      if (prefetch_) publishDirectory(true);
+    }
     // Open addressing, at most three quarters full.
     size_t slots = 16;
     while (slots / 4 * 3 < count) slots *= 2;
@@ -287,12 +292,14 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
     size_t slotsAt = membersAt + static_cast<size_t>(count) * sizeof(Member);
     ok = block_.allocate(slotsAt + slots * sizeof(Slot));
     if (ok) {
-      directory_ = inPlace ? directoryView_.data() : block_.data();
       members_ = reinterpret_cast<Member*>(block_.data() + membersAt);
       slots_ = reinterpret_cast<Slot*>(block_.data() + slotsAt);  // zero: every slot empty
       slotCount_ = slots;
-      ok = inPlace || source_->read(directoryOffset_, block_.data(), directorySize_);
-      if (prefetch_) publishDirectory(ok);
+      if (!inPlace) {
+        directory_ = block_.data();
+        ok = source_->read(directoryOffset_, block_.data(), directorySize_);
+        if (prefetch_) publishDirectory(ok);
+      }
       ok = ok && indexDirectory(count);
     }
   }
@@ -666,6 +673,16 @@ void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
 #ifdef __linux__
     if (p.pinned) pthread_setaffinity_np(pthread_self(), sizeof p.allowed, &p.allowed);
 #endif
+  }
+  // The directory's pages (mapped as they are first touched), back to
+  // front, while the index walks in from the front.
+  if (count > 0) {
+    unsigned char sink = 0;
+    for (size_t left = directorySize_; left > 0; left -= std::min<size_t>(left, 4096)) {
+      if ((left & 0xFFFFF) < 4096 && p.cancel.load(std::memory_order_relaxed)) break;
+      sink ^= *static_cast<const volatile uint8_t*>(directory_ + left - 1);
+    }
+    (void)sink;
   }
   for (uint64_t i = 0; i < count && found < kWanted; ++i) {
     if (directorySize_ - pos < kDirectoryRecordSize) break;

@@ -23,10 +23,13 @@ class ByteSource {
 
   // [offset, offset + count) in place into out, where the source can give
   // it more cheaply than a read copies it (a large stretch of a file, bytes
-  // already in memory); false otherwise, and then it is to be read.
-  virtual bool view(uint64_t offset, size_t count, FileView& out) const {
+  // already in memory); false otherwise, and then it is to be read. A file's
+  // pages are all mapped at once unless populate is false (then each few as
+  // they are first touched).
+  virtual bool view(uint64_t offset, size_t count, FileView& out, bool populate = true) const {
     (void)offset;
     (void)count;
+    (void)populate;
     out.release();
     return false;
   }
@@ -52,9 +55,9 @@ class FileSource : public ByteSource {
   }
   // Mapping and unmapping cost about what copying a few hundred kilobytes
   // costs.
-  bool view(uint64_t offset, size_t count, FileView& out) const override {
+  bool view(uint64_t offset, size_t count, FileView& out, bool populate = true) const override {
     out.release();
-    return count >= (256u << 10) && has(offset, count) && file_.view(offset, count, out);
+    return count >= (256u << 10) && has(offset, count) && file_.view(offset, count, out, populate);
   }
 
  private:
@@ -71,7 +74,7 @@ class MemorySource : public ByteSource {
     if (count) std::memcpy(buffer, bytes_.data() + offset, count);
     return true;
   }
-  bool view(uint64_t offset, size_t count, FileView& out) const override {
+  bool view(uint64_t offset, size_t count, FileView& out, bool = true) const override {
     out.release();
     if (count == 0 || !has(offset, count)) return false;
     out.lend(bytes_.data() + offset, count);
@@ -91,9 +94,9 @@ class SliceSource : public ByteSource {
   bool read(uint64_t offset, void* buffer, size_t count) const override {
     return has(offset, count) && parent_->read(offset_ + offset, buffer, count);
   }
-  bool view(uint64_t offset, size_t count, FileView& out) const override {
+  bool view(uint64_t offset, size_t count, FileView& out, bool populate = true) const override {
     out.release();
-    return has(offset, count) && parent_->view(offset_ + offset, count, out);
+    return has(offset, count) && parent_->view(offset_ + offset, count, out, populate);
   }
 
  private:

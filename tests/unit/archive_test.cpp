@@ -172,6 +172,20 @@ TEST(ApkArchive, ReadAheadGivesWhatAReadGivesAndNothingOfARefusedArchive) {
     Bytes manifestOut, tableOut;
     EXPECT_FALSE(readBoth(file.path(), Ahead::Analysis, m, manifestOut, t, tableOut));
   }
+  // Shortened while the second thread may still be mapping the directory or
+  // reading the table: no crash, and the table is either what it was or not
+  // read at all.
+  {
+    test::TempFile file("vantaro-archive-ahead-short.apk", test::buildZip(members));
+    ApkArchive archive;
+    ASSERT_TRUE(archive.open(file.path(), Ahead::Analysis));
+    std::filesystem::resize_file(file.path(), 100);
+    ApkArchive::Contents contents;
+    if (archive.read("resources.arsc", 1 << 20, contents) == Result::Ok) {
+      EXPECT_EQ(Bytes(contents.data(), contents.data() + contents.size()), table);
+    }
+    EXPECT_NE(archive.read("resources.arsc", 1 << 20, contents), Result::Ok);  // read again: gone
+  }
 }
 
 TEST(ApkArchive, OneDirectoryOrNone) {
