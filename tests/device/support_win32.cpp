@@ -74,21 +74,39 @@ void KillProcess(long pid) {
 }
 
 int RunForExitCode(const std::string& commandLine, const std::string& outputPath) {
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE output = CreateFileW(W(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (output == INVALID_HANDLE_VALUE) return -1;
-  std::wstring command = W(commandLine);
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = output;
-  si.hStdError = output;
+  // Under Wine, with other programs starting beside it, the output file or
+  // the process now and then cannot be made on the first try: a few tries,
+  // then the reason in the output, so that a failing test says why.
   PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(output);
-  if (!started) return -1;
+  DWORD error = 0;
+  const char* step = "";
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (attempt > 0) Sleep(250);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE output = CreateFileW(W(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+      error = GetLastError();
+      step = "CreateFileW";
+      continue;
+    }
+    std::wstring command = W(commandLine);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = output;
+    si.hStdError = output;
+    BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    error = started ? 0 : GetLastError();
+    step = "CreateProcessW";
+    CloseHandle(output);
+    if (started) break;
+  }
+  if (error != 0 || !pi.hProcess) {
+    test::WriteFile(outputPath, std::string("RunForExitCode: ") + step + " failed, error " + std::to_string(error) + "\n");
+    return -1;
+  }
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
