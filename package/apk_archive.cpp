@@ -205,6 +205,17 @@ bool readZip64Extra(ByteView extra, uint64_t& size, uint64_t& compressedSize, ui
   return !wantSize && !wantCompressed && !wantOffset;
 }
 
+// Where the record after the one at pos starts, when the one at pos is a
+// whole directory record (its fixed part, then name, extra field and
+// comment, each inside the directory's end bytes); 0 when it is not.
+inline size_t nextRecord(const uint8_t* directory, size_t end, size_t pos) {
+  if (end - pos < kDirectoryRecordSize) return 0;
+  const uint8_t* r = directory + pos;
+  if (le32(r) != kDirectorySignature) return 0;
+  size_t next = pos + kDirectoryRecordSize + le16(r + 28) + le16(r + 30) + le16(r + 32);
+  return next <= end ? next : 0;
+}
+
 // The member the directory record at pos describes (its name, extra field
 // and comment already known to lie inside the directory); false when a
 // saturated field has no zip64 value.
@@ -437,13 +448,10 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   };
   size_t pos = 0;
   for (uint64_t i = 0; i < count; ++i) {
-    // The fixed part, then name, extra field and comment, each inside.
-    if (end - pos < kDirectoryRecordSize) return false;
-    const uint8_t* r = directory + pos;
-    if (le32(r) != kDirectorySignature) return false;
-    uint16_t nameLength = le16(r + 28), extraLength = le16(r + 30), commentLength = le16(r + 32);
+    size_t next = nextRecord(directory, end, pos);
+    if (next == 0) return false;
+    uint16_t nameLength = le16(directory + pos + 28);
     size_t nameAt = pos + kDirectoryRecordSize;
-    if (end - nameAt < size_t{nameLength} + extraLength + commentLength) return false;
 
     Member& m = *new (&members[i]) Member();
     if (!decodeRecord(directory, pos, m)) return false;
@@ -456,7 +464,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
     } else if (nameLength > 9 && std::memcmp(text.data(), "META-INF/", 9) == 0) {
       metaInfMembers_.push_back(static_cast<uint32_t>(i));
     }
-    pos = nameAt + nameLength + extraLength + commentLength;
+    pos = next;
 
     __builtin_prefetch(&slots[hash & mask], 1);
     Pending& due = pending[i % kAhead];
@@ -685,13 +693,10 @@ void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
     (void)sink;
   }
   for (uint64_t i = 0; i < count && found < kWanted; ++i) {
-    if (directorySize_ - pos < kDirectoryRecordSize) break;
-    const uint8_t* r = directory_ + pos;
-    if (le32(r) != kDirectorySignature) break;
-    size_t nameAt = pos + kDirectoryRecordSize, nameLength = le16(r + 28);
-    size_t next = nameAt + nameLength + le16(r + 30) + le16(r + 32);
-    if (next > directorySize_) break;
-    std::string_view text(reinterpret_cast<const char*>(directory_ + nameAt), nameLength);
+    size_t next = nextRecord(directory_, directorySize_, pos);
+    if (next == 0) break;
+    std::string_view text(reinterpret_cast<const char*>(directory_ + pos + kDirectoryRecordSize),
+                          le16(directory_ + pos + 28));
     for (size_t k = 0; k < kWanted; ++k) {
       if (!seen[k] && text == kReadAhead[k]) {
         seen[k] = true;
