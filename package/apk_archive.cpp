@@ -51,8 +51,10 @@ constexpr uint32_t slotOf(uint32_t hash, size_t index) {
 // Compressed data is fed to the streaming inflater in pieces of this size.
 constexpr size_t kInflateInput = 256u << 10;
 
-// The members every analysis reads (ReadAhead::Analysis).
-constexpr std::string_view kReadAhead[] = {"AndroidManifest.xml", "resources.arsc"};
+// The members every analysis reads (ReadAhead::Analysis), in the order they
+// are read ahead: the large table first, since the reader asks for the
+// small manifest first and reads it itself when the thread has not begun it.
+constexpr std::string_view kReadAhead[] = {"resources.arsc", "AndroidManifest.xml"};
 // Below this many records the index is done before a second thread gets
 // going (starting one takes 0.1 to 0.3 ms), and reading ahead was measured
 // to lose time; from here indexing takes half a millisecond or more.
@@ -146,33 +148,49 @@ uint64_t hashSeed() {
 
 // The hash of a name for the index. ascii is cleared when the name holds a
 // byte that is not ASCII or is NUL (such a name is then checked byte by
-// byte). Eight bytes at a time; the last eight overlap the word before.
+// byte). Sixteen bytes go into each full multiply, one word keyed by the
+// seed and one by the hash so far: a name of the usual length (20 to 40
+// bytes) takes two or three dependent multiplies. The last words overlap
+// the ones before.
 inline uint32_t nameHash(std::string_view name, bool& ascii) {
   constexpr uint64_t kFirst = 0x9E3779B97F4A7C15ull, kSecond = 0xD6E8FEB86659FD93ull;
   constexpr uint64_t kHigh = 0x8080808080808080ull, kOnes = 0x0101010101010101ull;
   const char* p = name.data();
-  size_t n = name.size();
+  const size_t n = name.size();
+  const uint64_t key = hashSeed() ^ kSecond;
   uint64_t h = n ^ kFirst ^ hashSeed(), odd = 0;
-  auto take = [&](uint64_t word) {
-    odd |= (word & kHigh) | ((word - kOnes) & ~word & kHigh);
-    h = fold(h ^ word, kSecond);
-  };
-  if (n >= 8) {
-    for (size_t i = 0; i + 8 < n; i += 8) take(load64(p + i));
-    take(load64(p + n - 8));
+  auto check = [&](uint64_t word) { odd |= (word & kHigh) | ((word - kOnes) & ~word & kHigh); };
+  uint64_t a = 0, b = 0;
+  if (n > 16) {
+    for (size_t i = 0; i + 16 < n; i += 16) {
+      a = load64(p + i);
+      b = load64(p + i + 8);
+      check(a);
+      check(b);
+      h = fold(a ^ key, b ^ h);
+    }
+    a = load64(p + n - 16);
+    b = load64(p + n - 8);
+  } else if (n >= 8) {
+    a = load64(p);
+    b = load64(p + n - 8);
   } else if (n >= 4) {
-    take(load32(p) | uint64_t{load32(p + n - 4)} << 32);
+    a = load32(p) | uint64_t{load32(p + n - 4)} << 32;
+    b = a;
   } else {
-    uint64_t word = 0;
     for (size_t i = 0; i < n; ++i) {
       auto c = static_cast<unsigned char>(p[i]);
       odd |= (c & 0x80) | (c == 0);
-      word |= uint64_t{c} << (8 * i);
+      a |= uint64_t{c} << (8 * i);
     }
-    h = fold(h ^ word, kSecond);
+  }
+  if (n >= 4) {
+    check(a);
+    check(b);
   }
   ascii = odd == 0;
-  return static_cast<uint32_t>(fold(h, kFirst));
+  uint64_t x = fold(a ^ key, b ^ h);
+  return static_cast<uint32_t>(x ^ (x >> 32));
 }
 
 // The zip64 values of an extra field: each one present only when its 32-bit
@@ -257,7 +275,42 @@ struct ApkArchive::Prefetch {
   size_t found = 0;
   bool walked = false;  // found is final
   std::atomic<bool> cancel{false};
+  // Once idle, the thread no longer reads the archive; it waits for close to
+  // hand it the directory's mapping and the index's memory, frees them (and
+  // this) and ends. Closing thus never waits for their unmapping.
+  bool idle = false;
+  bool retired = false;
+  FileView retiredView;
+  IndexMemory retiredBlock;
+  // Counts the thread's steps (an entry done, idle), each made under the
+  // mutex, so that a waiter can watch for them without it.
+  std::atomic<uint32_t> steps{0};
   std::thread thread;
+
+  // Waits, with lock held on mutex, for a step of the thread after which
+  // ready() holds. The thread runs on the other processor: a blocked waiter
+  // would be woken onto the processor it last ran on, often the thread's,
+  // and take it from the thread, so the waiter first looks on for a while,
+  // yielding to whatever else is queued here.
+  template <class Ready>
+  void await(std::unique_lock<std::mutex>& lock, Ready ready) {
+    constexpr int kLookOn = 20000;  // a few milliseconds
+    for (;;) {
+      uint32_t seen = steps.load(std::memory_order_relaxed);
+      if (ready()) return;
+      lock.unlock();
+      int looked = 0;
+      while (steps.load(std::memory_order_relaxed) == seen && ++looked < kLookOn) std::this_thread::yield();
+      lock.lock();
+      if (looked >= kLookOn) break;
+    }
+    changed.wait(lock, ready);
+  }
+  // One step made (with the mutex held).
+  void step() {
+    steps.fetch_add(1, std::memory_order_relaxed);
+    changed.notify_all();
+  }
 #ifdef __linux__
   cpu_set_t allowed;  // where the thread may run once it runs
   bool pinned = false;
@@ -622,7 +675,10 @@ ApkArchive::ReadResult ApkArchive::readWhole(const Member& m, Contents& contents
 void ApkArchive::startPrefetch(uint64_t count) {
   auto prefetch = std::make_unique<Prefetch>();
   try {
-    prefetch->thread = std::thread([this, p = prefetch.get(), count] { runPrefetch(*p, count); });
+    prefetch->thread = std::thread([this, p = prefetch.get(), count] {
+      runPrefetch(*p, count);
+      retirePrefetch(p);
+    });
   } catch (const std::system_error&) {
     return;  // no second thread: every member is read when asked for
   }
@@ -655,13 +711,33 @@ void ApkArchive::publishDirectory(bool readable) {
 
 void ApkArchive::stopPrefetch() {
   if (!prefetch_) return;
+  Prefetch& p = *prefetch_;
+  std::unique_lock<std::mutex> lock(p.mutex);
+  p.cancel.store(true, std::memory_order_relaxed);
+  p.changed.notify_all();
+  p.await(lock, [&] { return p.idle; });
+  p.retiredView.swap(directoryView_);
+  p.retiredBlock.swap(block_);
+  p.retired = true;
+  p.thread.detach();
+  // Notified under the lock: once it is released, p is the thread's to free.
+  p.changed.notify_all();
+  (void)prefetch_.release();
+}
+
+// The thread's last step; it touches nothing but p.
+void ApkArchive::retirePrefetch(Prefetch* p) {
+  FileView view;
+  IndexMemory block;
   {
-    std::lock_guard<std::mutex> lock(prefetch_->mutex);
-    prefetch_->cancel.store(true, std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(p->mutex);
+    p->idle = true;
+    p->step();
+    p->changed.wait(lock, [&] { return p->retired; });
+    view.swap(p->retiredView);
+    block.swap(p->retiredBlock);
   }
-  prefetch_->changed.notify_all();
-  prefetch_->thread.join();
-  prefetch_.reset();
+  delete p;
 }
 
 // Runs beside open and indexDirectory, which it must not touch: it reads
@@ -700,10 +776,16 @@ void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
     for (size_t k = 0; k < kWanted; ++k) {
       if (!seen[k] && text == kReadAhead[k]) {
         seen[k] = true;
-        recordAt[found++] = pos;
+        recordAt[k] = pos;
+        ++found;
       }
     }
     pos = next;
+  }
+  // In the order of kReadAhead.
+  found = 0;
+  for (size_t k = 0; k < kWanted; ++k) {
+    if (seen[k]) recordAt[found++] = recordAt[k];
   }
   {
     std::lock_guard<std::mutex> lock(p.mutex);
@@ -739,8 +821,8 @@ void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
       entry.contents.swap(contents);
       entry.usable = usable;
       entry.done = true;
+      p.step();
     }
-    p.changed.notify_all();
   }
 }
 
@@ -760,7 +842,7 @@ bool ApkArchive::takePrefetched(const Member& m, Contents& contents, ReadResult&
       entry.skipped = true;
       return false;
     }
-    p.changed.wait(lock, [&] { return entry.done; });
+    p.await(lock, [&] { return entry.done; });
     if (!entry.usable || entry.taken) return false;
     entry.taken = true;
     contents.swap(entry.contents);

@@ -149,6 +149,9 @@ class ApkArchive {
   // The directory's bytes are there (or could not be read).
   void publishDirectory(bool readable);
   void runPrefetch(Prefetch& prefetch, uint64_t count) const;
+  static void retirePrefetch(Prefetch* prefetch);
+  // Ends the reads ahead; the thread is left to unmap the directory and
+  // free the index, which close would otherwise wait for.
   void stopPrefetch();
   // The member's contents when they were read ahead (once: a second read
   // reads again); false when they were not.

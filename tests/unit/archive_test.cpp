@@ -58,6 +58,33 @@ TEST(ApkArchive, NamesAreExactAmongManyAndNeverTwice) {
     test::TempFile twice("vantaro-archive-twice.apk", test::buildZip(more));
     EXPECT_FALSE(archive.open(twice.path()));
   }
+
+  // Names of every length up to 40 (the index reads them in words of
+  // several sizes): each one found, and one byte changed anywhere is another
+  // name; a NUL at the start, middle or end of any of them refuses the archive.
+  std::vector<ZipMember> lengths;
+  for (size_t n = 1; n <= 40; ++n) {
+    std::string name;
+    for (size_t i = 0; i < n; ++i) name += static_cast<char>('a' + (i * 7 + n) % 26);
+    lengths.push_back({name, text(std::to_string(n)), false});
+  }
+  test::TempFile sized("vantaro-archive-lengths.apk", test::buildZip(lengths));
+  ASSERT_TRUE(archive.open(sized.path()));
+  for (const ZipMember& m : lengths) {
+    EXPECT_EQ(archive.read(m.name, 100, out), Result::Ok) << m.name;
+    EXPECT_EQ(out, m.data);
+    for (size_t at : {size_t{0}, m.name.size() / 2, m.name.size() - 1}) {
+      std::string other = m.name;
+      other[at] = '_';
+      EXPECT_FALSE(archive.contains(other)) << other;
+      other[at] = '\0';
+      auto more = lengths;
+      more.push_back({other, text("nul"), false});
+      test::TempFile nul("vantaro-archive-nul.apk", test::buildZip(more));
+      ApkArchive refused;
+      EXPECT_FALSE(refused.open(nul.path())) << m.name.size() << " " << at;
+    }
+  }
 }
 
 TEST(ApkArchive, LargeDirectoryReadInPlaceSurvivesTheFileShrinking) {
