@@ -1,8 +1,10 @@
 #pragma once
 // A block of zero-filled memory for an index built once and then read, or
-// a large member read whole. A large one gets its pages in one go rather than one fault at a time as the
-// index is written; a small one comes from the heap, which keeps the system
-// calls of mapping memory out of the many small archives.
+// a large member read whole. A large one gets its pages in one go rather
+// than one fault at a time as the index is written (and an index's pages
+// never first as the shared zero page, which a write would then have to
+// replace); a small one comes from the heap, which keeps the system calls
+// of mapping memory out of the many small archives.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +38,7 @@ class IndexMemory {
   size_t size() const { return size_; }
 
  private:
-  static constexpr size_t kMappedFrom = 1u << 20;
+  static constexpr size_t kMappedFrom = 128u << 10;
   uint8_t* data_ = nullptr;
   size_t size_ = 0;
 };

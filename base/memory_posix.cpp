@@ -12,16 +12,23 @@ namespace vantaro::detail {
 
 namespace {
 constexpr size_t kHugePage = 2u << 20;
+constexpr size_t kHugeFrom = 1u << 20;
 }
 
-// A mapped block (a megabyte or more: the index of a package with tens of
-// thousands of members, a large member read whole) is asked for in
-// transparent huge pages, aligned to them and filled at once: one fault and
+// A mapped block is filled at once. One of a megabyte or more (the index of
+// a package with a hundred thousand members, a large member read whole) is
+// asked for in transparent huge pages, aligned to them: one fault and
 // page-table entry per 2 MiB instead of one per 4 KiB page, which is most of
 // what such a block costs (on a virtual machine a 4 KiB page costs about a
 // microsecond). Where the system gives none (or cannot fill the block at
 // once, before Linux 5.14) the pages come as usual.
 void* mapZeroed(size_t size) {
+  if (size < kHugeFrom) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    madvise(p, size, MADV_POPULATE_WRITE);
+    return p;
+  }
   size_t whole = (size + kHugePage - 1) / kHugePage * kHugePage;
   void* raw = mmap(nullptr, whole + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw != MAP_FAILED) {
@@ -39,7 +46,7 @@ void* mapZeroed(size_t size) {
 }
 
 void unmap(void* data, size_t size) {
-  munmap(data, (size + kHugePage - 1) / kHugePage * kHugePage);
+  munmap(data, size < kHugeFrom ? size : (size + kHugePage - 1) / kHugePage * kHugePage);
 }
 
 }  // namespace vantaro::detail

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
@@ -275,15 +276,8 @@ struct ApkArchive::Prefetch {
   size_t found = 0;
   bool walked = false;  // found is final
   std::atomic<bool> cancel{false};
-  // Once idle, the thread no longer reads the archive; it waits for close to
-  // hand it the directory's mapping and the index's memory, frees them (and
-  // this) and ends. Closing thus never waits for their unmapping.
-  bool idle = false;
-  bool retired = false;
-  FileView retiredView;
-  IndexMemory retiredBlock;
-  // Counts the thread's steps (an entry done, idle), each made under the
-  // mutex, so that a waiter can watch for them without it.
+  // Counts the thread's steps (an entry done), each made under the mutex,
+  // so that a waiter can watch for them without it.
   std::atomic<uint32_t> steps{0};
   std::thread thread;
 
@@ -352,11 +346,15 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
     // Open addressing, at most three quarters full.
     size_t slots = 16;
     while (slots / 4 * 3 < count) slots *= 2;
-    size_t membersAt = inPlace ? 0 : (directorySize_ + 15) & ~size_t{15};
-    size_t slotsAt = membersAt + static_cast<size_t>(count) * sizeof(Member);
-    ok = block_.allocate(slotsAt + slots * sizeof(Slot));
+    size_t recordsAt = inPlace ? 0 : (directorySize_ + 15) & ~size_t{15};
+    size_t slotsAt = recordsAt + static_cast<size_t>(count) * sizeof(uint32_t);
+    // Members are decoded when first asked for (an analysis asks for a few
+    // dozen): their memory is only reserved here, its pages untouched.
+    // Members are followed by one byte each that says whether it is decoded.
+    members_ = static_cast<Member*>(std::calloc(static_cast<size_t>(count), sizeof(Member) + 1));
+    ok = members_ && block_.allocate(slotsAt + slots * sizeof(Slot));
     if (ok) {
-      members_ = reinterpret_cast<Member*>(block_.data() + membersAt);
+      records_ = reinterpret_cast<uint32_t*>(block_.data() + recordsAt);
       slots_ = reinterpret_cast<Slot*>(block_.data() + slotsAt);  // zero: every slot empty
       slotCount_ = slots;
       if (!inPlace) {
@@ -380,7 +378,9 @@ void ApkArchive::close() {
   block_.release();
   directory_ = nullptr;
   directorySize_ = 0;
+  std::free(members_);
   members_ = nullptr;
+  records_ = nullptr;
   memberCount_ = 0;
   libMembers_.clear();
   metaInfMembers_.clear();
@@ -470,9 +470,11 @@ bool ApkArchive::readEndRecords(uint64_t& count, uint64_t& size) {
 }
 
 bool ApkArchive::indexDirectory(uint64_t count) {
-  // One pass: each record is checked, decoded and its name hashed while it
-  // is in the cache; the name goes into the index a few records later, when
-  // the slot fetched for it meanwhile has arrived (the slots are touched in
+  // One pass: each record is checked (a saturated size or place must have
+  // its zip64 value, the local header must lie before the directory, the
+  // name must be valid) and its name hashed while it is in the cache; the
+  // name goes into the index a few records later, when the slot fetched for
+  // it meanwhile has arrived (the slots are touched in
   // random order: on a large archive the waits for them, not the hashing,
   // would otherwise be most of what opening costs).
   constexpr size_t kAhead = 8;
@@ -482,7 +484,11 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   } pending[kAhead];
   const uint8_t* const directory = directory_;
   const size_t end = directorySize_;
-  Member* const members = members_;
+  uint32_t* const records = records_;
+  auto nameAt = [directory](uint32_t record) {
+    return std::string_view(reinterpret_cast<const char*>(directory + record + kDirectoryRecordSize),
+                            le16(directory + record + 28));
+  };
   Slot* const slots = slots_;
   const size_t mask = slotCount_ - 1;
   auto insert = [&](const Pending& p) {
@@ -494,7 +500,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
         return true;
       }
       if (((there ^ filled) & ~kIndexMask) == 0 &&
-          name(members[(there & kIndexMask) - 1]) == name(members[p.index])) {
+          nameAt(records[(there & kIndexMask) - 1]) == nameAt(records[p.index])) {
         return false;  // the same name twice
       }
     }
@@ -503,15 +509,19 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   for (uint64_t i = 0; i < count; ++i) {
     size_t next = nextRecord(directory, end, pos);
     if (next == 0) return false;
-    uint16_t nameLength = le16(directory + pos + 28);
-    size_t nameAt = pos + kDirectoryRecordSize;
-
-    Member& m = *new (&members[i]) Member();
-    if (!decodeRecord(directory, pos, m)) return false;
-    std::string_view text(reinterpret_cast<const char*>(directory + nameAt), nameLength);
+    const uint8_t* r = directory + pos;
+    uint16_t nameLength = le16(r + 28);
+    uint64_t localHeaderOffset = le32(r + 42);
+    if (le32(r + 20) == 0xFFFFFFFF || le32(r + 24) == 0xFFFFFFFF || localHeaderOffset == 0xFFFFFFFF) {
+      Member m;
+      if (!decodeRecord(directory, pos, m)) return false;
+      localHeaderOffset = m.localHeaderOffset;
+    }
+    records[i] = static_cast<uint32_t>(pos);
+    std::string_view text(reinterpret_cast<const char*>(r + kDirectoryRecordSize), nameLength);
     bool ascii = true;
     uint32_t hash = nameHash(text, ascii);
-    if (m.localHeaderOffset >= directoryOffset_ || (!ascii && !isValidName(text))) return false;
+    if (localHeaderOffset >= directoryOffset_ || (!ascii && !isValidName(text))) return false;
     if (nameLength > 4 && std::memcmp(text.data(), "lib/", 4) == 0) {
       libMembers_.push_back(static_cast<uint32_t>(i));
     } else if (nameLength > 9 && std::memcmp(text.data(), "META-INF/", 9) == 0) {
@@ -542,10 +552,30 @@ const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
   uint32_t hash = nameHash(wanted, ascii);
   for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
     if ((slots_[slot] ^ hash) & ~kIndexMask) continue;
-    const Member& m = members_[(slots_[slot] & kIndexMask) - 1];
-    if (name(m) == wanted) return &m;
+    size_t index = (slots_[slot] & kIndexMask) - 1;
+    const uint8_t* r = directory_ + records_[index];
+    if (std::string_view(reinterpret_cast<const char*>(r + kDirectoryRecordSize), le16(r + 28)) == wanted)
+      return &member(index);
   }
   return nullptr;
+}
+
+// A member's record was checked when the archive was opened; it is decoded
+// the first time it is asked for. Its state byte (after all the members)
+// tells the threads that may ask at once whether it is.
+const ApkArchive::Member& ApkArchive::member(size_t index) const {
+  enum : uint8_t { kUndecoded, kDecoding, kDecoded };
+  Member& m = members_[index];
+  std::atomic_ref<uint8_t> state(reinterpret_cast<uint8_t*>(members_ + memberCount_)[index]);
+  uint8_t now = state.load(std::memory_order_acquire);
+  if (now == kDecoded) return m;
+  if (now == kUndecoded && state.compare_exchange_strong(now, kDecoding, std::memory_order_acquire)) {
+    decodeRecord(directory_, records_[index], m);
+    state.store(kDecoded, std::memory_order_release);
+    return m;
+  }
+  while (state.load(std::memory_order_acquire) != kDecoded) std::this_thread::yield();
+  return m;
 }
 
 bool ApkArchive::dataOffset(const Member& m, uint64_t& offset) const {
@@ -675,10 +705,7 @@ ApkArchive::ReadResult ApkArchive::readWhole(const Member& m, Contents& contents
 void ApkArchive::startPrefetch(uint64_t count) {
   auto prefetch = std::make_unique<Prefetch>();
   try {
-    prefetch->thread = std::thread([this, p = prefetch.get(), count] {
-      runPrefetch(*p, count);
-      retirePrefetch(p);
-    });
+    prefetch->thread = std::thread([this, p = prefetch.get(), count] { runPrefetch(*p, count); });
   } catch (const std::system_error&) {
     return;  // no second thread: every member is read when asked for
   }
@@ -709,35 +736,18 @@ void ApkArchive::publishDirectory(bool readable) {
   prefetch_->changed.notify_all();
 }
 
+// The thread has mostly ended by now, its reads done. (Handing it the
+// directory's unmapping was measured to cost more: waking it takes longer,
+// and a process ending meanwhile waits for it.)
 void ApkArchive::stopPrefetch() {
   if (!prefetch_) return;
-  Prefetch& p = *prefetch_;
-  std::unique_lock<std::mutex> lock(p.mutex);
-  p.cancel.store(true, std::memory_order_relaxed);
-  p.changed.notify_all();
-  p.await(lock, [&] { return p.idle; });
-  p.retiredView.swap(directoryView_);
-  p.retiredBlock.swap(block_);
-  p.retired = true;
-  p.thread.detach();
-  // Notified under the lock: once it is released, p is the thread's to free.
-  p.changed.notify_all();
-  (void)prefetch_.release();
-}
-
-// The thread's last step; it touches nothing but p.
-void ApkArchive::retirePrefetch(Prefetch* p) {
-  FileView view;
-  IndexMemory block;
   {
-    std::unique_lock<std::mutex> lock(p->mutex);
-    p->idle = true;
-    p->step();
-    p->changed.wait(lock, [&] { return p->retired; });
-    view.swap(p->retiredView);
-    block.swap(p->retiredBlock);
+    std::lock_guard<std::mutex> lock(prefetch_->mutex);
+    prefetch_->cancel.store(true, std::memory_order_relaxed);
   }
-  delete p;
+  prefetch_->changed.notify_all();
+  prefetch_->thread.join();
+  prefetch_.reset();
 }
 
 // Runs beside open and indexDirectory, which it must not touch: it reads

@@ -115,7 +115,9 @@ class ApkArchive {
   bool dataOffset(const Member& member, uint64_t& offset) const;
 
   size_t memberCount() const { return memberCount_; }
-  const Member& member(size_t index) const { return members_[index]; }
+  // Decoded from its record when first asked for (from any thread), then
+  // kept: the reference stays valid until close.
+  const Member& member(size_t index) const;
   std::string_view name(const Member& member) const;
 
   // The members under a top folder that the analysis looks into, in
@@ -149,9 +151,6 @@ class ApkArchive {
   // The directory's bytes are there (or could not be read).
   void publishDirectory(bool readable);
   void runPrefetch(Prefetch& prefetch, uint64_t count) const;
-  static void retirePrefetch(Prefetch* prefetch);
-  // Ends the reads ahead; the thread is left to unmap the directory and
-  // free the index, which close would otherwise wait for.
   void stopPrefetch();
   // The member's contents when they were read ahead (once: a second read
   // reads again); false when they were not.
@@ -161,12 +160,16 @@ class ApkArchive {
   uint64_t directoryOffset_ = 0;
   uint64_t endRecordOffset_ = 0;
   // The central directory in place, when the source can give it so; else
-  // one block holds it as read. The block holds the members decoded from it
+  // one block holds it as read. The block holds where each record starts
   // and the index of their names.
   FileView directoryView_;
   IndexMemory block_;
   const uint8_t* directory_ = nullptr;
   size_t directorySize_ = 0;
+  // Where each member's record starts in the directory (in the block), and
+  // the members decoded from them when first asked for (memory of their
+  // own, touched only there).
+  uint32_t* records_ = nullptr;
   Member* members_ = nullptr;
   size_t memberCount_ = 0;
   std::vector<uint32_t> libMembers_, metaInfMembers_;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "package/apk_archive.h"
 #include "package/loader.h"
@@ -49,6 +51,27 @@ TEST(ApkArchive, NamesAreExactAmongManyAndNeverTwice) {
   EXPECT_FALSE(archive.contains("assets/f3000"));
   EXPECT_TRUE(archive.contains(std::string(255, 'n')));
   EXPECT_FALSE(archive.contains(std::string(256, 'm')));
+
+  // Members are decoded when first asked for: threads asking at once, each
+  // in its own order, all see every member whole and as the archive has it.
+  {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (size_t t = 0; t < 4; ++t) {
+      threads.emplace_back([&, t] {
+        for (size_t k = 0; k < members.size(); ++k) {
+          size_t i = (k * (2 * t + 1) + t * 101) % members.size();
+          const ApkArchive::Member& m = archive.member(i);
+          bool findable = members[i].name.size() < 256;
+          if (archive.name(m) != members[i].name || m.size != members[i].data.size() ||
+              archive.find(members[i].name) != (findable ? &m : nullptr))
+            ++wrong;
+        }
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+  }
 
   // The same exact name twice, a name with a NUL, a name that is no UTF-8:
   // the phone refuses each archive, and so do we.
