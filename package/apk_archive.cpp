@@ -235,6 +235,12 @@ inline size_t nextRecord(const uint8_t* directory, size_t end, size_t pos) {
   return next <= end ? next : 0;
 }
 
+// The name in the whole directory record at pos.
+inline std::string_view recordName(const uint8_t* directory, size_t pos) {
+  return std::string_view(reinterpret_cast<const char*>(directory + pos + kDirectoryRecordSize),
+                          le16(directory + pos + 28));
+}
+
 // The member the directory record at pos describes (its name, extra field
 // and comment already known to lie inside the directory); false when a
 // saturated field has no zip64 value.
@@ -349,8 +355,8 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
     size_t recordsAt = inPlace ? 0 : (directorySize_ + 15) & ~size_t{15};
     size_t slotsAt = recordsAt + static_cast<size_t>(count) * sizeof(uint32_t);
     // Members are decoded when first asked for (an analysis asks for a few
-    // dozen): their memory is only reserved here, its pages untouched.
-    // Members are followed by one byte each that says whether it is decoded.
+    // dozen): their memory, followed by one byte each that says whether it
+    // is decoded, is only reserved here, its pages untouched.
     members_ = static_cast<Member*>(std::calloc(static_cast<size_t>(count), sizeof(Member) + 1));
     ok = members_ && block_.allocate(slotsAt + slots * sizeof(Slot));
     if (ok) {
@@ -474,9 +480,9 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   // its zip64 value, the local header must lie before the directory, the
   // name must be valid) and its name hashed while it is in the cache; the
   // name goes into the index a few records later, when the slot fetched for
-  // it meanwhile has arrived (the slots are touched in
-  // random order: on a large archive the waits for them, not the hashing,
-  // would otherwise be most of what opening costs).
+  // it meanwhile has arrived (the slots are touched in random order: on a
+  // large archive the waits for them, not the hashing, would otherwise be
+  // most of what opening costs).
   constexpr size_t kAhead = 8;
   struct Pending {
     uint32_t hash;
@@ -485,10 +491,6 @@ bool ApkArchive::indexDirectory(uint64_t count) {
   const uint8_t* const directory = directory_;
   const size_t end = directorySize_;
   uint32_t* const records = records_;
-  auto nameAt = [directory](uint32_t record) {
-    return std::string_view(reinterpret_cast<const char*>(directory + record + kDirectoryRecordSize),
-                            le16(directory + record + 28));
-  };
   Slot* const slots = slots_;
   const size_t mask = slotCount_ - 1;
   auto insert = [&](const Pending& p) {
@@ -500,7 +502,7 @@ bool ApkArchive::indexDirectory(uint64_t count) {
         return true;
       }
       if (((there ^ filled) & ~kIndexMask) == 0 &&
-          nameAt(records[(there & kIndexMask) - 1]) == nameAt(records[p.index])) {
+          recordName(directory, records[(there & kIndexMask) - 1]) == recordName(directory, records[p.index])) {
         return false;  // the same name twice
       }
     }
@@ -510,7 +512,6 @@ bool ApkArchive::indexDirectory(uint64_t count) {
     size_t next = nextRecord(directory, end, pos);
     if (next == 0) return false;
     const uint8_t* r = directory + pos;
-    uint16_t nameLength = le16(r + 28);
     uint64_t localHeaderOffset = le32(r + 42);
     if (le32(r + 20) == 0xFFFFFFFF || le32(r + 24) == 0xFFFFFFFF || localHeaderOffset == 0xFFFFFFFF) {
       Member m;
@@ -518,13 +519,13 @@ bool ApkArchive::indexDirectory(uint64_t count) {
       localHeaderOffset = m.localHeaderOffset;
     }
     records[i] = static_cast<uint32_t>(pos);
-    std::string_view text(reinterpret_cast<const char*>(r + kDirectoryRecordSize), nameLength);
+    std::string_view text = recordName(directory, pos);
     bool ascii = true;
     uint32_t hash = nameHash(text, ascii);
     if (localHeaderOffset >= directoryOffset_ || (!ascii && !isValidName(text))) return false;
-    if (nameLength > 4 && std::memcmp(text.data(), "lib/", 4) == 0) {
+    if (text.size() > 4 && std::memcmp(text.data(), "lib/", 4) == 0) {
       libMembers_.push_back(static_cast<uint32_t>(i));
-    } else if (nameLength > 9 && std::memcmp(text.data(), "META-INF/", 9) == 0) {
+    } else if (text.size() > 9 && std::memcmp(text.data(), "META-INF/", 9) == 0) {
       metaInfMembers_.push_back(static_cast<uint32_t>(i));
     }
     pos = next;
@@ -553,9 +554,7 @@ const ApkArchive::Member* ApkArchive::find(std::string_view wanted) const {
   for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
     if ((slots_[slot] ^ hash) & ~kIndexMask) continue;
     size_t index = (slots_[slot] & kIndexMask) - 1;
-    const uint8_t* r = directory_ + records_[index];
-    if (std::string_view(reinterpret_cast<const char*>(r + kDirectoryRecordSize), le16(r + 28)) == wanted)
-      return &member(index);
+    if (recordName(directory_, records_[index]) == wanted) return &member(index);
   }
   return nullptr;
 }
@@ -781,8 +780,7 @@ void ApkArchive::runPrefetch(Prefetch& p, uint64_t count) const {
   for (uint64_t i = 0; i < count && found < kWanted; ++i) {
     size_t next = nextRecord(directory_, directorySize_, pos);
     if (next == 0) break;
-    std::string_view text(reinterpret_cast<const char*>(directory_ + pos + kDirectoryRecordSize),
-                          le16(directory_ + pos + 28));
+    std::string_view text = recordName(directory_, pos);
     for (size_t k = 0; k < kWanted; ++k) {
       if (!seen[k] && text == kReadAhead[k]) {
         seen[k] = true;
