@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "base/text.h"
 
 namespace vantaro::apptest {
@@ -48,7 +50,10 @@ HANDLE Program::Start(const std::string& arguments) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::fprintf(stderr, "program: cannot start vantaro.exe (error %lu)\n", GetLastError());
+    return nullptr;
+  }
   CloseHandle(pi.hThread);
   processes_.push_back(pi.hProcess);
   return pi.hProcess;
@@ -102,7 +107,9 @@ std::string WaitForText(HWND window, int id, const std::string& text, unsigned m
 void Click(HWND window, int id) { PostMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
 DWORD WaitForExit(HANDLE process, unsigned ms) {
-  if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD waited = WaitForSingleObject(process, ms);
+  if (waited == WAIT_FAILED) std::fprintf(stderr, "program: cannot wait for the process (error %lu)\n", GetLastError());
+  if (waited != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process, &code);
   return code;
