@@ -355,14 +355,14 @@ bool ApkArchive::open(std::shared_ptr<const ByteSource> source, ReadAhead readAh
     size_t recordsAt = inPlace ? 0 : (directorySize_ + 15) & ~size_t{15};
     size_t slotsAt = recordsAt + static_cast<size_t>(count) * sizeof(uint32_t);
     // Members are decoded when first asked for (an analysis asks for a few
-    // dozen): their memory, followed by one byte each that says whether it
-    // is decoded, is only reserved here, its pages untouched.
-    members_ = static_cast<Member*>(std::calloc(static_cast<size_t>(count), sizeof(Member) + 1));
-    // The state bytes are read before they are first written: a page first
-    // read is the shared zero page, and replacing it on the write flushes it
+    // dozen): their memory is only reserved here, its pages untouched. After
+    // it comes one byte each that says whether a member is decoded. Those
+    // bytes are read before they are first written, and a page first read
+    // is the shared zero page, whose replacement on the write is flushed
     // from every processor the process ran on (on a virtual machine, an
-    // interrupt to each, tens of microseconds when that one is idle). A
-    // write to each page now gives it a page of its own at once.
+    // interrupt to each, tens of microseconds when that one is idle): a
+    // write to each of their pages now gives it a page of its own at once.
+    members_ = static_cast<Member*>(std::calloc(static_cast<size_t>(count), sizeof(Member) + 1));
     if (members_) {
       volatile uint8_t* states = reinterpret_cast<uint8_t*>(members_ + count);
       for (size_t at = 0; at < count; at += 4096) states[at] = 0;
